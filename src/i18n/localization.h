@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+// The two-letter code of the language to speak: the first two characters of the first
+// preferred language when they name a supported language exactly, "en" otherwise.
+QString chooseLanguage(const QStringList &preferredLanguages);
+
+// Text lookup by translation key, in the language chosen once at construction.
+class Localization {
+public:
+    // Chooses from QLocale::uiLanguages().
+    Localization();
+    explicit Localization(const QStringList &preferredLanguages);
+
+    // The one instance, created on first use; thread-safe, never changed afterwards.
+    static const Localization &shared();
+
+    const QString &currentLanguage() const { return currentLanguage_; }
+    // The text of `key` in the current language, else in English, else `key` itself.
+    QString get(QStringView key) const;
+
+private:
+    QString currentLanguage_;
+    QHash<QString, QHash<QString, QString>> translations_;
+};
+
+// The global lookup, spelled as everywhere in the code: L.get("appName").
+struct LocalizationLookup {
+    QString get(QStringView key) const { return Localization::shared().get(key); }
+};
+inline constexpr LocalizationLookup L{};

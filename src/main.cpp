@@ -1,0 +1,15 @@
+#include "app/app_delegate.h"
+
+#include <QApplication>
+#include <QTimer>
+
+int main(int argc, char *argv[]) {
+    QApplication application(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Sonavel"));
+    QApplication::setApplicationName(QStringLiteral("Sonavel"));
+    QApplication::setDesktopFileName(QStringLiteral("io.sonavel.Sonavel"));
+
+    AppDelegate delegate(QApplication::arguments());
+    QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
+    return QApplication::exec();
+}

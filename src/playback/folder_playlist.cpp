@@ -1,0 +1,98 @@
+#include "playback/folder_playlist.h"
+
+#include "playback/media_kind.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <memory>
+
+namespace folder_playlist {
+namespace {
+
+struct DirCloser {
+    void operator()(DIR *dir) const { closedir(dir); }
+};
+using DirHandle = std::unique_ptr<DIR, DirCloser>;
+
+struct SortableName {
+    QList<uint> key; // NFC code points: canonically equivalent names get equal keys
+    QString name;
+};
+
+QList<uint> sortKey(const QString &name) {
+    return name.normalized(QString::NormalizationForm_C).toUcs4();
+}
+
+void sortNames(QList<SortableName> &names) {
+    std::stable_sort(names.begin(), names.end(), [](const SortableName &a, const SortableName &b) {
+        return std::lexicographical_compare(a.key.begin(), a.key.end(), b.key.begin(),
+                                            b.key.end());
+    });
+}
+
+// Cheap byte-level test, so that only audio names are decoded and normalised.
+bool hasAudioExtension(const char *name) {
+    const char *dot = std::strrchr(name, '.');
+    if (!dot || std::strlen(dot + 1) != 3)
+        return false;
+    char lowered[3];
+    for (int i = 0; i < 3; ++i) {
+        const char c = dot[1 + i];
+        lowered[i] = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+    }
+    const QLatin1StringView extension(lowered, 3);
+    return std::any_of(media_kind::audioExtensions.begin(), media_kind::audioExtensions.end(),
+                       [&](QStringView audio) { return audio == extension; });
+}
+
+} // namespace
+
+void sortByName(QStringList &names) {
+    QList<SortableName> sortable;
+    sortable.reserve(names.size());
+    for (QString &name : names)
+        sortable.append({sortKey(name), std::move(name)});
+    sortNames(sortable);
+    names.clear();
+    for (SortableName &entry : sortable)
+        names.append(std::move(entry.name));
+}
+
+std::optional<QList<QUrl>> audioEntriesBeside(const QUrl &fileUrl) {
+    const QString path = fileUrl.toLocalFile();
+    const qsizetype slash = path.lastIndexOf(u'/');
+    if (slash < 0)
+        return std::nullopt;
+    const QString folder = path.left(slash + 1);
+
+    DirHandle dir(opendir(QFile::encodeName(folder).constData()));
+    if (!dir)
+        return std::nullopt;
+
+    QList<SortableName> names;
+    errno = 0;
+    while (const dirent *entry = readdir(dir.get())) {
+        const char *name = entry->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
+            continue;
+        if (!hasAudioExtension(name))
+            continue;
+        QString decoded = QFile::decodeName(name);
+        names.append({sortKey(decoded), std::move(decoded)});
+    }
+    if (errno != 0)
+        return std::nullopt;
+
+    sortNames(names);
+    QList<QUrl> entries;
+    entries.reserve(names.size());
+    for (const SortableName &entry : names)
+        entries.append(QUrl::fromLocalFile(folder + entry.name));
+    return entries;
+}
+
+} // namespace folder_playlist

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QObject>
+#include <QSizeF>
+#include <QString>
+#include <QTimer>
+#include <QUrl>
+
+#include <cstdint>
+#include <memory>
+
+class MpvEngine;
+
+// The player of one loaded file. Creating it starts loading at once and never fails: a file
+// that cannot be played gives a player that reports `failed`, never advances and never ends.
+// Every signal is emitted on the main thread and only for this file.
+class MediaPlayer : public QObject {
+    Q_OBJECT
+public:
+    MediaPlayer(std::shared_ptr<MpvEngine> engine, const QUrl &url, bool isVideo);
+    ~MediaPlayer() override;
+
+    const QUrl &url() const { return url_; }
+    bool isVideo() const { return isVideo_; }
+    // The engine, for a video surface that renders this player's pictures.
+    const std::shared_ptr<MpvEngine> &engine() const { return engine_; }
+
+    void play();
+    void pause();
+    // Moves to `seconds` from the start; times before the start go to the start.
+    void seek(double seconds);
+
+    double currentTime() const { return currentTime_; }
+    double duration() const { return duration_; }
+    // Display size with rotation applied; empty until the first picture is decoded.
+    QSizeF presentationSize() const { return presentationSize_; }
+    bool hasEnded() const { return ended_; }
+    // Why the file cannot be played, in plain words; empty while all is well.
+    const QString &errorString() const { return errorString_; }
+
+    static constexpr int timeReportIntervalMs = 100;
+
+Q_SIGNALS:
+    // Every 0.1 s while time advances, and once after each seek.
+    void timeReported(double seconds);
+    void durationLoaded(double seconds);
+    void presentationSizeChanged(QSizeF size);
+    void playedToEnd();
+    void failed(const QString &reason);
+
+private:
+    friend class MpvEngine;
+    void handleLoaded();
+    void handleFailed(const QString &reason);
+    void handleDuration(double seconds);
+    void handlePresentationSize(QSizeF size);
+    void handleEndReached(bool reached);
+    void handleSeekFinished();
+    void reportTime();
+    void updateTimeReports();
+
+    std::shared_ptr<MpvEngine> engine_;
+    QUrl url_;
+    bool isVideo_ = false;
+    int64_t entryId_ = 0;
+    bool wantsPlaying_ = false;
+    bool loaded_ = false;
+    bool ended_ = false;
+    double currentTime_ = 0;
+    double duration_ = 0;
+    QSizeF presentationSize_;
+    QString errorString_;
+    QTimer timeReportTimer_;
+};

@@ -1,0 +1,227 @@
+#include "playback/mpv_engine.h"
+
+#include "playback/media_player.h"
+
+#include <QSizeF>
+
+#include <clocale>
+#include <cmath>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace {
+
+enum ObservedProperty : uint64_t {
+    durationProperty = 1,
+    videoParamsProperty,
+    eofReachedProperty,
+};
+
+// A user's own mpv configuration must not change Sonavel, and Sonavel opens local files only.
+constexpr std::pair<const char *, const char *> fixedOptions[] = {
+    {"config", "no"},
+    {"load-scripts", "no"},
+    {"ytdl", "no"},
+    {"osc", "no"},
+    {"input-default-bindings", "no"},
+    {"input-vo-keyboard", "no"},
+    {"resume-playback", "no"},
+    {"save-position-on-quit", "no"},
+    {"idle", "yes"},
+    // Stay on the last frame at the end: eof-reached then tells a real end from a stop.
+    {"keep-open", "always"},
+    // Without a sound device mpv would refuse audio files; play them silently instead.
+    {"audio-fallback-to-null", "yes"},
+    {"access-references", "no"},
+    {"stream-lavf-o-append", "protocol_whitelist=file"},
+    {"demuxer-lavf-o-append", "protocol_whitelist=file"},
+};
+
+QSizeF displaySize(const mpv_node &params) {
+    if (params.format != MPV_FORMAT_NODE_MAP)
+        return {};
+    int64_t width = 0, height = 0, rotate = 0;
+    const mpv_node_list *map = params.u.list;
+    for (int i = 0; i < map->num; ++i) {
+        if (map->values[i].format != MPV_FORMAT_INT64)
+            continue;
+        const std::string_view key = map->keys[i];
+        if (key == "dw")
+            width = map->values[i].u.int64;
+        else if (key == "dh")
+            height = map->values[i].u.int64;
+        else if (key == "rotate")
+            rotate = map->values[i].u.int64;
+    }
+    if (rotate % 180 == 90)
+        std::swap(width, height);
+    return QSizeF(double(width), double(height));
+}
+
+struct NodeContentsFreer {
+    void operator()(mpv_node *node) const { mpv_free_node_contents(node); }
+};
+
+} // namespace
+
+MpvEngine::MpvEngine(const Options &options, QObject *parent) : QObject(parent) {
+    // mpv refuses to start unless numbers are formatted the C way; Qt sets the user's locale.
+    std::setlocale(LC_NUMERIC, "C");
+    MpvHandle handle(mpv_create());
+    if (!handle)
+        return;
+    for (const auto &[name, value] : fixedOptions)
+        mpv_set_option_string(handle.get(), name, value);
+    mpv_set_option_string(handle.get(), "vo", options.videoOutput.constData());
+    if (!options.audioOutput.isEmpty())
+        mpv_set_option_string(handle.get(), "ao", options.audioOutput.constData());
+    if (mpv_initialize(handle.get()) < 0)
+        return;
+
+    mpv_observe_property(handle.get(), durationProperty, "duration", MPV_FORMAT_DOUBLE);
+    mpv_observe_property(handle.get(), videoParamsProperty, "video-out-params", MPV_FORMAT_NODE);
+    mpv_observe_property(handle.get(), eofReachedProperty, "eof-reached", MPV_FORMAT_FLAG);
+    handle_ = std::move(handle);
+    mpv_set_wakeup_callback(
+        handle_.get(), [](void *engine) { static_cast<MpvEngine *>(engine)->queueDrain(); }, this);
+}
+
+MpvEngine::~MpvEngine() {
+    if (handle_)
+        mpv_set_wakeup_callback(handle_.get(), nullptr, nullptr);
+}
+
+int64_t MpvEngine::load(MediaPlayer *player, const QByteArray &localPath, bool isVideo) {
+    current_ = player;
+    // Cover art of an audio file is not a picture to show or fit the window to.
+    const char *args[] = {"loadfile", localPath.constData(), "replace",
+                          isVideo ? "vid=auto" : "vid=no", nullptr};
+    mpv_node result{};
+    const int status = mpv_command_ret(handle_.get(), args, &result);
+    if (status < 0)
+        return status;
+    std::unique_ptr<mpv_node, NodeContentsFreer> freeResult(&result);
+    if (result.format == MPV_FORMAT_NODE_MAP) {
+        for (int i = 0; i < result.u.list->num; ++i) {
+            if (std::string_view(result.u.list->keys[i]) == "playlist_entry_id" &&
+                result.u.list->values[i].format == MPV_FORMAT_INT64)
+                return result.u.list->values[i].u.int64;
+        }
+    }
+    return MPV_ERROR_GENERIC;
+}
+
+void MpvEngine::release(MediaPlayer *player) {
+    if (current_ == player)
+        current_ = nullptr;
+}
+
+bool MpvEngine::isCurrent(const MediaPlayer *player) const {
+    return current_ == player;
+}
+
+void MpvEngine::setPaused(bool paused) {
+    if (!handle_)
+        return;
+    int flag = paused ? 1 : 0;
+    mpv_set_property_async(handle_.get(), 0, "pause", MPV_FORMAT_FLAG, &flag);
+}
+
+void MpvEngine::seek(double seconds) {
+    const QByteArray position = QByteArray::number(seconds, 'f', 6);
+    command({"seek", position.constData(), "absolute"});
+}
+
+double MpvEngine::timePosition() const {
+    double seconds = NAN;
+    if (handle_)
+        mpv_get_property(handle_.get(), "time-pos", MPV_FORMAT_DOUBLE, &seconds);
+    return seconds;
+}
+
+void MpvEngine::queueDrain() {
+    if (!drainQueued_.exchange(true))
+        QMetaObject::invokeMethod(this, &MpvEngine::drainEvents, Qt::QueuedConnection);
+}
+
+void MpvEngine::drainEvents() {
+    drainQueued_ = false;
+    while (handle_) {
+        const mpv_event *event = mpv_wait_event(handle_.get(), 0);
+        if (event->event_id == MPV_EVENT_NONE)
+            break;
+        handleEvent(*event);
+    }
+}
+
+MediaPlayer *MpvEngine::playingCurrent() const {
+    return current_ && current_->entryId_ == playingEntryId_ ? current_.data() : nullptr;
+}
+
+void MpvEngine::handleEvent(const mpv_event &event) {
+    switch (event.event_id) {
+    case MPV_EVENT_START_FILE:
+        playingEntryId_ = static_cast<const mpv_event_start_file *>(event.data)->playlist_entry_id;
+        break;
+    case MPV_EVENT_FILE_LOADED:
+        if (MediaPlayer *player = playingCurrent())
+            player->handleLoaded();
+        break;
+    case MPV_EVENT_END_FILE: {
+        const auto *end = static_cast<const mpv_event_end_file *>(event.data);
+        if (!current_ || current_->entryId_ != end->playlist_entry_id)
+            break;
+        if (end->reason == MPV_END_FILE_REASON_ERROR) {
+            current_->handleFailed(QString::fromUtf8(mpv_error_string(end->error)));
+        } else if (end->reason == MPV_END_FILE_REASON_REDIRECT) {
+            // A playlist file or a folder: mpv would go on to play whatever it names.
+            command({"stop"});
+            current_->handleFailed(QStringLiteral("playlist files are not supported"));
+        } else if (end->reason == MPV_END_FILE_REASON_EOF) {
+            current_->handleEndReached(true);
+        }
+        break;
+    }
+    case MPV_EVENT_PLAYBACK_RESTART:
+        if (MediaPlayer *player = playingCurrent())
+            player->handleSeekFinished();
+        break;
+    case MPV_EVENT_PROPERTY_CHANGE:
+        handlePropertyChange(event.reply_userdata,
+                             *static_cast<const mpv_event_property *>(event.data));
+        break;
+    case MPV_EVENT_SHUTDOWN:
+        mpv_set_wakeup_callback(handle_.get(), nullptr, nullptr);
+        break;
+    default:
+        break;
+    }
+}
+
+void MpvEngine::handlePropertyChange(uint64_t property, const mpv_event_property &value) {
+    MediaPlayer *player = playingCurrent();
+    if (!player || value.format == MPV_FORMAT_NONE)
+        return;
+    switch (property) {
+    case durationProperty:
+        player->handleDuration(*static_cast<const double *>(value.data));
+        break;
+    case videoParamsProperty:
+        player->handlePresentationSize(displaySize(*static_cast<const mpv_node *>(value.data)));
+        break;
+    case eofReachedProperty:
+        player->handleEndReached(*static_cast<const int *>(value.data) != 0);
+        break;
+    default:
+        break;
+    }
+}
+
+void MpvEngine::command(std::initializer_list<const char *> args) {
+    if (!handle_)
+        return;
+    std::vector<const char *> argv(args);
+    argv.push_back(nullptr);
+    mpv_command_async(handle_.get(), 0, argv.data());
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+
+#include <atomic>
+#include <memory>
+#include <mpv/client.h>
+
+class MediaPlayer;
+
+struct MpvHandleDeleter {
+    void operator()(mpv_handle *handle) const { mpv_terminate_destroy(handle); }
+};
+using MpvHandle = std::unique_ptr<mpv_handle, MpvHandleDeleter>;
+
+// One libmpv core for the whole run: the audio device stays open between tracks, so the next
+// track starts at once. Each loaded file is a MediaPlayer; mpv's events are routed to it by
+// playlist entry id, so a late event of an earlier file never reaches a later one.
+//
+// Threading: mpv calls the wakeup callback on its own threads; it only queues a drain of the
+// event queue to the main thread, where all state lives.
+class MpvEngine : public QObject {
+    Q_OBJECT
+public:
+    struct Options {
+        // "null" decodes and discards pictures (picture sizes are still reported); "libmpv"
+        // needs a render context before a video starts.
+        QByteArray videoOutput = "null";
+        // Empty keeps mpv's automatic choice; without a device playback falls back to null.
+        QByteArray audioOutput;
+    };
+
+    explicit MpvEngine(const Options &options, QObject *parent = nullptr);
+    ~MpvEngine() override;
+
+    // False when libmpv could not be started; every load then fails with a reason.
+    bool isValid() const { return handle_ != nullptr; }
+    mpv_handle *handle() const { return handle_.get(); }
+
+    // Replaces whatever is loaded. Returns mpv's playlist entry id, or a negative mpv error.
+    int64_t load(MediaPlayer *player, const QByteArray &localPath, bool isVideo);
+    void release(MediaPlayer *player);
+    bool isCurrent(const MediaPlayer *player) const;
+
+    void setPaused(bool paused);
+    void seek(double seconds);
+    double timePosition() const;
+
+private:
+    void queueDrain();
+    void drainEvents();
+    void handleEvent(const mpv_event &event);
+    void handlePropertyChange(uint64_t property, const mpv_event_property &value);
+    void command(std::initializer_list<const char *> args);
+    MediaPlayer *playingCurrent() const;
+
+    MpvHandle handle_;
+    QPointer<MediaPlayer> current_;
+    int64_t playingEntryId_ = 0; // the entry mpv's event stream is about, from START_FILE
+    std::atomic_bool drainQueued_ = false;
+};

@@ -1,0 +1,212 @@
+#include "playback/player_manager.h"
+
+#include "playback/folder_playlist.h"
+#include "playback/media_kind.h"
+#include "playback/media_player.h"
+#include "playback/window_delegate.h"
+
+PlayerManager::PlayerManager(MpvEngine::Options engineOptions, QObject *parent)
+    : QObject(parent), engineOptions_(std::move(engineOptions)) {}
+
+PlayerManager::~PlayerManager() {
+    cleanup();
+}
+
+const std::shared_ptr<MpvEngine> &PlayerManager::engine() {
+    if (!engine_)
+        engine_ = std::make_shared<MpvEngine>(engineOptions_);
+    return engine_;
+}
+
+void PlayerManager::setIsRepeating(bool repeating) {
+    publish(isRepeating_, repeating);
+}
+
+void PlayerManager::setRepeatMode(RepeatMode mode) {
+    publish(repeatMode_, mode);
+}
+
+void PlayerManager::setCurrentIndex(qint64 index) {
+    publish(currentIndex_, index);
+}
+
+void PlayerManager::setWindowDelegate(WindowDelegate *delegate) {
+    windowDelegate_ = delegate;
+}
+
+void PlayerManager::loadMedia(const QUrl &requested) {
+    // A copy: callers pass entries of playlist_, which this load replaces.
+    const QUrl url = requested;
+    cleanup();
+    publish(loadError_, QString());
+    publish(currentURL_, url);
+    publish(fileName_, media_kind::fileName(url));
+    const QString extension = media_kind::lowerCaseExtension(fileName_);
+    publish(isVideo_, media_kind::isVideoExtension(extension));
+    if (media_kind::isAudioExtension(extension)) {
+        loadPlaylist(url);
+    } else {
+        publish(playlist_, QList<QUrl>());
+        publish(currentIndex_, qint64(-1));
+        updateNavigationState();
+    }
+
+    auto item = std::make_shared<MediaPlayer>(engine(), url, isVideo_);
+    publish(player_, item);
+    MediaPlayer *const loaded = item.get();
+    // Reports are queued and checked against the current player: a report that was already
+    // on its way when another file was loaded belongs to a player that is gone.
+    auto stillLoaded = [this, loaded] { return player_.get() == loaded; };
+
+    if (isVideo_) {
+        playerItemObserver_ = connect(
+            loaded, &MediaPlayer::presentationSizeChanged, this,
+            [this, stillLoaded](QSizeF size) {
+                if (stillLoaded() && size.width() > 0 && size.height() > 0 && windowDelegate_)
+                    windowDelegate_->resizeAndPositionWindow(size, true);
+            },
+            Qt::QueuedConnection);
+    } else {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (windowDelegate_)
+                    windowDelegate_->resizeAndPositionWindow(QSizeF(0, 0), false);
+            },
+            Qt::QueuedConnection);
+    }
+
+    connect(
+        loaded, &MediaPlayer::durationLoaded, this,
+        [this, stillLoaded](double seconds) {
+            if (stillLoaded())
+                publish(duration_, seconds);
+        },
+        Qt::QueuedConnection);
+    timeObserver_ = connect(loaded, &MediaPlayer::timeReported, this,
+                            [this](double seconds) { publish(currentTime_, seconds); });
+    connect(
+        loaded, &MediaPlayer::playedToEnd, this,
+        [this, stillLoaded] {
+            if (stillLoaded())
+                handleEndOfTrack();
+        },
+        Qt::QueuedConnection);
+    connect(loaded, &MediaPlayer::failed, this, [this, stillLoaded](const QString &reason) {
+        if (stillLoaded())
+            publish(loadError_, QStringLiteral("Cannot play %1: %2").arg(fileName_, reason));
+    });
+
+    play();
+}
+
+void PlayerManager::cleanup() {
+    if (timeObserver_) {
+        disconnect(timeObserver_);
+        timeObserver_ = {};
+    }
+    if (playerItemObserver_) {
+        disconnect(playerItemObserver_);
+        playerItemObserver_ = {};
+    }
+    if (player_)
+        player_->pause();
+    publish(player_, nullptr);
+    publish(isPlaying_, false);
+    publish(currentTime_, 0.0);
+    publish(duration_, 0.0);
+}
+
+void PlayerManager::togglePlayPause() {
+    if (isPlaying_)
+        pause();
+    else
+        play();
+}
+
+void PlayerManager::play() {
+    if (player_)
+        player_->play();
+    publish(isPlaying_, true);
+}
+
+void PlayerManager::pause() {
+    if (player_)
+        player_->pause();
+    publish(isPlaying_, false);
+}
+
+void PlayerManager::stop() {
+    if (player_) {
+        player_->pause();
+        player_->seek(0);
+    }
+    publish(isPlaying_, false);
+    publish(currentTime_, 0.0);
+}
+
+void PlayerManager::seek(double seconds) {
+    if (player_)
+        player_->seek(seconds);
+}
+
+void PlayerManager::handleEndOfTrack() {
+    switch (repeatMode_) {
+    case RepeatMode::off:
+        stop();
+        break;
+    case RepeatMode::one:
+        if (player_)
+            player_->seek(0);
+        play();
+        break;
+    case RepeatMode::all:
+        if (hasNext_)
+            playNext();
+        else
+            stop();
+        break;
+    case RepeatMode::allRepeat:
+        if (hasNext_) {
+            playNext();
+        } else if (!playlist_.isEmpty()) {
+            publish(currentIndex_, qint64(0));
+            loadMedia(playlist_.first());
+        } else {
+            stop();
+        }
+        break;
+    }
+}
+
+void PlayerManager::loadPlaylist(const QUrl &url) {
+    std::optional<QList<QUrl>> entries = folder_playlist::audioEntriesBeside(url);
+    if (!entries) {
+        publish(playlist_, QList<QUrl>{url});
+        publish(currentIndex_, qint64(0));
+        updateNavigationState();
+        return;
+    }
+    publish(playlist_, std::move(*entries));
+    publish(currentIndex_, qint64(playlist_.indexOf(url)));
+    updateNavigationState();
+}
+
+void PlayerManager::updateNavigationState() {
+    publish(hasPrevious_, currentIndex_ > 0);
+    publish(hasNext_, currentIndex_ >= 0 && currentIndex_ < playlist_.size() - 1);
+}
+
+void PlayerManager::playPrevious() {
+    if (!hasPrevious_)
+        return;
+    publish(currentIndex_, currentIndex_ - 1);
+    loadMedia(playlist_.at(currentIndex_));
+}
+
+void PlayerManager::playNext() {
+    if (!hasNext_)
+        return;
+    publish(currentIndex_, currentIndex_ + 1);
+    loadMedia(playlist_.at(currentIndex_));
+}

@@ -1,0 +1,98 @@
+#pragma once
+
+#include "playback/mpv_engine.h"
+#include "playback/repeat_mode.h"
+#include "playback/window_delegate.h"
+
+#include <QList>
+#include <QMetaObject>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+
+#include <memory>
+
+class MediaPlayer;
+
+// The one owner of playback: the player of the loaded file, the state every view draws from,
+// the end-of-track policy and the folder playlist.
+//
+// Every assignment to a published field emits objectWillChange first, also when the value is
+// unchanged; views re-read what they show when it fires. All of it lives on the main thread.
+class PlayerManager : public QObject {
+    Q_OBJECT
+public:
+    explicit PlayerManager(MpvEngine::Options engineOptions = {}, QObject *parent = nullptr);
+    ~PlayerManager() override;
+
+    // Published fields.
+    const std::shared_ptr<MediaPlayer> &player() const { return player_; }
+    bool isPlaying() const { return isPlaying_; }
+    double currentTime() const { return currentTime_; }
+    double duration() const { return duration_; }
+    bool isVideo() const { return isVideo_; }
+    const QString &fileName() const { return fileName_; }
+    bool isRepeating() const { return isRepeating_; }
+    RepeatMode repeatMode() const { return repeatMode_; }
+    const QUrl &currentURL() const { return currentURL_; }
+    const QList<QUrl> &playlist() const { return playlist_; }
+    qint64 currentIndex() const { return currentIndex_; }
+    bool hasPrevious() const { return hasPrevious_; }
+    bool hasNext() const { return hasNext_; }
+    // Why the loaded file cannot be played, in plain words; empty while all is well.
+    const QString &loadError() const { return loadError_; }
+
+    // The fields written from outside the playback core.
+    void setIsRepeating(bool repeating);
+    void setRepeatMode(RepeatMode mode);
+    void setCurrentIndex(qint64 index);
+    void setWindowDelegate(WindowDelegate *delegate);
+    WindowDelegate *windowDelegate() const { return windowDelegate_; }
+
+    void loadMedia(const QUrl &requested);
+    void togglePlayPause();
+    void play();
+    void pause();
+    void stop();
+    void seek(double seconds);
+    void cleanup();
+    void loadPlaylist(const QUrl &url);
+    void updateNavigationState();
+    void playPrevious();
+    void playNext();
+
+    // The shared engine, created on first use; a video surface attaches to it.
+    const std::shared_ptr<MpvEngine> &engine();
+
+Q_SIGNALS:
+    void objectWillChange();
+
+private:
+    template <typename T, typename V> void publish(T &field, V &&value) {
+        Q_EMIT objectWillChange();
+        field = std::forward<V>(value);
+    }
+    void handleEndOfTrack();
+
+    std::shared_ptr<MediaPlayer> player_;
+    bool isPlaying_ = false;
+    double currentTime_ = 0;
+    double duration_ = 0;
+    bool isVideo_ = false;
+    QString fileName_;
+    bool isRepeating_ = false;
+    RepeatMode repeatMode_ = RepeatMode::all;
+    QUrl currentURL_;
+    QList<QUrl> playlist_;
+    qint64 currentIndex_ = -1;
+    bool hasPrevious_ = false;
+    bool hasNext_ = false;
+    QString loadError_;
+    QPointer<WindowDelegate> windowDelegate_;
+    QMetaObject::Connection timeObserver_;
+    QMetaObject::Connection playerItemObserver_;
+
+    MpvEngine::Options engineOptions_;
+    std::shared_ptr<MpvEngine> engine_;
+};

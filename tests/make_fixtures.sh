@@ -1,0 +1,28 @@
+#!/bin/sh
+# Generates the media the tests play into the folder given as $1 (skips files already there).
+set -eu
+out=$1
+mkdir -p "$out"
+cd "$out"
+
+ff() { target=$1; shift; [ -s "$target" ] || ffmpeg -nostdin -hide_banner -loglevel error -y "$@" "$target"; }
+
+sine="-f lavfi -i sine=frequency=440:duration=1"
+ff tone.mp3 $sine -c:a libmp3lame
+ff tone.m4a $sine -c:a aac
+ff tone.wav $sine -c:a pcm_s16le
+
+clip="-f lavfi -i testsrc=size=320x240:rate=25:duration=1 -pix_fmt yuv420p"
+ff clip.mp4 $clip -c:v libx264 -preset ultrafast
+ff clip.m4v $clip -c:v libx264 -preset ultrafast -f mp4
+ff clip.mov $clip -c:v libx264 -preset ultrafast
+ff clip.avi $clip -c:v mpeg4
+ff clip.mkv $clip -c:v libx264 -preset ultrafast
+ff full-hd.mp4 -f lavfi -i testsrc=size=1920x1080:rate=25:duration=1 -pix_fmt yuv420p \
+    -c:v libx264 -preset ultrafast
+# 320x240 stored, shown a quarter turn rotated: 240x320. ffmpeg only keeps the tag on a copy.
+ff rotated.mp4 -i clip.mp4 -c copy -metadata:s:v:0 rotate=90
+
+: > empty.mp3
+[ -s random.mp3 ] || head -c 65536 /dev/urandom > random.mp3
+printf 'This is not a video.\n' > text.mkv
