@@ -1,6 +1,7 @@
 #include "playback/media_kind.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -34,9 +35,10 @@ namespace media_kind {
 QUrl localFileUrl(const QString &argument) {
     if (argument.isEmpty())
         return {};
-    if (argument.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
-        const QUrl url(argument);
-        return url.isLocalFile() ? url : QUrl();
+    static const QRegularExpression url(QStringLiteral("^(file:|[A-Za-z][A-Za-z0-9+.-]*://)"));
+    if (url.match(argument).hasMatch()) {
+        const QUrl location(argument);
+        return location.isLocalFile() ? location : QUrl();
     }
     return QUrl::fromLocalFile(QFileInfo(argument).absoluteFilePath());
 }

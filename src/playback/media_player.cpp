@@ -122,8 +122,9 @@ void MediaPlayer::reportTime() {
     const double seconds = engine_->timePosition();
     if (!std::isfinite(seconds))
         return;
-    currentTime_ = seconds;
-    Q_EMIT timeReported(seconds);
+    // Encoder delay makes mpv count a little below zero at the start of some files.
+    currentTime_ = std::max(seconds, 0.0);
+    Q_EMIT timeReported(currentTime_);
 }
 
 void MediaPlayer::updateTimeReports() {

@@ -54,9 +54,10 @@ void PlayerManager::loadMedia(const QUrl &requested) {
     auto item = std::make_shared<MediaPlayer>(engine(), url, isVideo_);
     publish(player_, item);
     MediaPlayer *const loaded = item.get();
-    // Reports are queued and checked against the current player: a report that was already
-    // on its way when another file was loaded belongs to a player that is gone.
-    auto stillLoaded = [this, loaded] { return player_.get() == loaded; };
+    // Reports are queued, so one may still be on its way when another file is loaded; the
+    // load's serial number, unlike an address, is never reused.
+    const quint64 serial = ++loadSerial_;
+    auto stillLoaded = [this, serial] { return player_ && loadSerial_ == serial; };
 
     if (isVideo_) {
         playerItemObserver_ = connect(

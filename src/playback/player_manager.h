@@ -93,6 +93,7 @@ private:
     QMetaObject::Connection timeObserver_;
     QMetaObject::Connection playerItemObserver_;
 
+    quint64 loadSerial_ = 0;
     MpvEngine::Options engineOptions_;
     std::shared_ptr<MpvEngine> engine_;
 };

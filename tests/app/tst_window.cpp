@@ -1,0 +1,172 @@
+#include "app/app_delegate.h"
+#include "app/window_fitting.h"
+#include "app/window_frame_text.h"
+#include "playback/player_manager.h"
+#include "support/test_support.h"
+
+#include <QApplication>
+#include <QMainWindow>
+#include <QScreen>
+#include <QSettings>
+#include <QTimer>
+
+using test_support::timeoutMs;
+
+namespace {
+
+void compareRect(const QRectF &actual, const QRectF &expected) {
+    const auto close = [](double a, double b) { return qAbs(a - b) < 0.01; };
+    QVERIFY2(close(actual.x(), expected.x()) && close(actual.y(), expected.y()) &&
+                 close(actual.width(), expected.width()) &&
+                 close(actual.height(), expected.height()),
+             qPrintable(window_frame_text::toString(actual)));
+}
+
+QString storedFrame() {
+    return QSettings().value("windowFrame").toString();
+}
+
+} // namespace
+
+class WindowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<AppDelegate> launch(const QStringList &arguments = {"sonavel"}) {
+        auto delegate = std::make_unique<AppDelegate>(arguments, test_support::headlessEngine());
+        delegate->applicationDidFinishLaunching();
+        return delegate;
+    }
+
+    QRect centredFrame() const {
+        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+        const QSize size(AppDelegate::initialWidth, AppDelegate::initialHeight);
+        return QRect(available.x() + (available.width() - size.width()) / 2,
+                     available.y() + (available.height() - size.height()) / 2, size.width(),
+                     size.height());
+    }
+
+private Q_SLOTS:
+    void init() { QSettings().clear(); }
+
+    void fittingShrinksLargeVideosAndCentresThem() {
+        compareRect(fitWindowFrame({1920, 1080}, {0, 0, 1440, 875}),
+                    {31.1111, 20, 1377.7778, 835});
+        compareRect(fitWindowFrame({320, 240}, {0, 25, 1512, 920}), {596, 335, 320, 300});
+        // Exactly at the limits: not scaled.
+        compareRect(fitWindowFrame({1400, 775}, {0, 0, 1440, 875}), {20, 20, 1400, 835});
+        // A second screen to the right.
+        compareRect(fitWindowFrame({320, 240}, {1440, 0, 1024, 768}), {1792, 234, 320, 300});
+        // Too narrow a screen for the allowances: the frame is clamped in from the left edge.
+        const QRectF tiny = fitWindowFrame({320, 240}, {0, 0, 30, 200});
+        QVERIFY(tiny.width() <= 0);
+    }
+
+    void frameTextRoundTripsAndRejectsNonsense() {
+        const QRectF frame(31.111111111111111, -20, 1377.7777777777778, 835);
+        QCOMPARE(window_frame_text::fromString(window_frame_text::toString(frame)), frame);
+        QCOMPARE(window_frame_text::toString({10, 20, 480, 300}),
+                 QStringLiteral("{{10, 20}, {480, 300}}"));
+        QCOMPARE(window_frame_text::fromString(" { {1,2} , {3.5, 4e2} } "),
+                 QRectF(1, 2, 3.5, 400));
+        for (const QString text : {"", "garbage", "{{1, 2}, {3}}", "{{1, 2}, {0, 300}}",
+                                   "{{1, 2}, {-480, 300}}", "{{nan, 2}, {480, 300}}",
+                                   "{{1, 2}, {inf, 300}}", "{{1, 2}, {480, 300}} trailing",
+                                   "{{1,2},{3,4},{5,6}}"})
+            QVERIFY2(!window_frame_text::fromString(text), qPrintable(text));
+    }
+
+    void firstLaunchShowsACentredDarkWindow() {
+        auto delegate = launch();
+        QMainWindow *window = delegate->window();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QCOMPARE(window->windowTitle(), QStringLiteral("Sonavel"));
+        QCOMPARE(window->geometry(), centredFrame());
+        QVERIFY(qApp->palette().color(QPalette::Window).lightness() < 60);
+        QVERIFY(qApp->palette().color(QPalette::WindowText).lightness() > 200);
+        QCOMPARE(delegate->playerManager()->windowDelegate(), delegate.get());
+        QVERIFY(delegate->applicationShouldTerminateAfterLastWindowClosed());
+        QVERIFY(qApp->quitOnLastWindowClosed());
+    }
+
+    void storedFrameIsRestoredUnlessUnusable_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<bool>("restored");
+        QTest::newRow("valid") << "{{100, 80}, {640, 420}}" << true;
+        QTest::newRow("garbage") << "{{100, 80}" << false;
+        QTest::newRow("zero size") << "{{100, 80}, {0, 0}}" << false;
+        QTest::newRow("off every screen") << "{{-50000, -50000}, {640, 420}}" << false;
+    }
+    void storedFrameIsRestoredUnlessUnusable() {
+        QFETCH(QString, stored);
+        QFETCH(bool, restored);
+        QSettings().setValue("windowFrame", stored);
+        auto delegate = launch();
+        QVERIFY(QTest::qWaitForWindowExposed(delegate->window()));
+        const QRect expected =
+            restored ? window_frame_text::fromString(stored)->toRect() : centredFrame();
+        QCOMPARE(delegate->window()->geometry(), expected);
+    }
+
+    void videoFitsTheWindowAndTheFrameRoundTrips() {
+        auto delegate = launch();
+        QMainWindow *window = delegate->window();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+
+        // Audio leaves the window and the stored frame alone.
+        delegate->playerManager()->loadMedia(
+            QUrl::fromLocalFile(test_support::fixture("tone.mp3")));
+        QTRY_VERIFY_WITH_TIMEOUT(delegate->playerManager()->currentTime() > 0.1, timeoutMs);
+        QCOMPARE(window->geometry(), centredFrame());
+        QVERIFY(storedFrame().isEmpty());
+
+        delegate->playerManager()->loadMedia(
+            QUrl::fromLocalFile(test_support::fixture("clip.mp4")));
+        QTRY_VERIFY_WITH_TIMEOUT(!storedFrame().isEmpty(), timeoutMs);
+        QCOMPARE(window->geometry().size(), QSize(320, 300));
+        const QString fitted = storedFrame();
+        QCOMPARE(fitted, window_frame_text::toString(window->geometry()));
+
+        // Launch after launch, the frame comes back and saves to the same text: no drift.
+        for (int run = 0; run < 2; ++run) {
+            delegate = launch();
+            QVERIFY(QTest::qWaitForWindowExposed(delegate->window()));
+            QCOMPARE(window_frame_text::toString(delegate->window()->geometry()), fitted);
+            delegate->saveWindowPosition();
+            QCOMPARE(storedFrame(), fitted);
+        }
+    }
+
+    void largeVideoIsShrunkToTheScreen() {
+        auto delegate = launch();
+        QVERIFY(QTest::qWaitForWindowExposed(delegate->window()));
+        delegate->resizeAndPositionWindow({1920, 1080}, true);
+        const QRect available = delegate->window()->screen()->availableGeometry();
+        QVERIFY(available.contains(delegate->window()->geometry()));
+        QVERIFY(delegate->window()->width() < 1920);
+        delegate->resizeAndPositionWindow({0, 0}, false);
+        QCOMPARE(storedFrame(), window_frame_text::toString(delegate->window()->geometry()));
+    }
+
+    void fileNamedOnTheCommandLineIsLoaded() {
+        auto delegate = launch({"sonavel", test_support::fixture("tone.wav")});
+        QCOMPARE(delegate->playerManager()->fileName(), QStringLiteral("tone.wav"));
+        QTRY_VERIFY_WITH_TIMEOUT(delegate->playerManager()->currentTime() > 0.1, timeoutMs);
+
+        auto remote = launch({"sonavel", "http://127.0.0.1:9/x.mp3"});
+        QVERIFY(!remote->playerManager()->player());
+    }
+
+    void closingTheWindowQuits() {
+        auto delegate = launch();
+        QVERIFY(QTest::qWaitForWindowExposed(delegate->window()));
+        // Quitting needs a running event loop: close the window from inside one.
+        QTimer::singleShot(0, delegate->window(), &QWidget::close);
+        QTimer watchdog;
+        watchdog.callOnTimeout([] { QCoreApplication::exit(1); });
+        watchdog.start(timeoutMs);
+        QCOMPARE(QApplication::exec(), 0);
+    }
+};
+
+SONAVEL_TEST_MAIN(WindowTest, QApplication)
+#include "tst_window.moc"

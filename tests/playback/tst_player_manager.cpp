@@ -1,0 +1,412 @@
+#include "playback/media_player.h"
+#include "playback/player_manager.h"
+#include "playback/window_delegate.h"
+#include "support/test_support.h"
+
+#include <QCoreApplication>
+#include <QSignalSpy>
+#include <QTcpServer>
+
+using test_support::timeoutMs;
+
+namespace {
+
+struct FitRequest {
+    QSizeF size;
+    bool isVideo;
+};
+
+class RecordingWindowDelegate : public WindowDelegate {
+public:
+    void resizeAndPositionWindow(QSizeF size, bool isVideo) override {
+        requests.append({size, isVideo});
+    }
+    QList<FitRequest> requests;
+};
+
+QUrl fixtureUrl(const QString &name) {
+    return QUrl::fromLocalFile(test_support::fixture(name));
+}
+
+} // namespace
+
+class PlayerManagerTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<PlayerManager> manager;
+    std::unique_ptr<RecordingWindowDelegate> delegate;
+    std::unique_ptr<QTemporaryDir> folder;
+
+    QUrl place(const QString &fixtureName, const QString &name) {
+        return test_support::placeFixture(fixtureName, folder->path(), name);
+    }
+
+    // Time advancing past `seconds` proves the file really plays.
+    bool playsPast(double seconds) {
+        return QTest::qWaitFor([&] { return manager->currentTime() > seconds; }, timeoutMs);
+    }
+
+private Q_SLOTS:
+    void init() {
+        manager = std::make_unique<PlayerManager>(test_support::headlessEngine());
+        delegate = std::make_unique<RecordingWindowDelegate>();
+        manager->setWindowDelegate(delegate.get());
+        folder = std::make_unique<QTemporaryDir>();
+    }
+    void cleanup() {
+        manager.reset();
+        delegate.reset();
+        folder.reset();
+    }
+
+    void freshManagerHasNothingLoaded() {
+        QVERIFY(!manager->player());
+        QCOMPARE(manager->repeatMode(), RepeatMode::all);
+        QVERIFY(!manager->isRepeating());
+        QVERIFY(!manager->isPlaying());
+        QCOMPARE(manager->currentIndex(), -1);
+        QVERIFY(manager->playlist().isEmpty());
+        QVERIFY(!manager->hasPrevious() && !manager->hasNext());
+        QVERIFY(manager->fileName().isEmpty());
+        QVERIFY(manager->loadError().isEmpty());
+    }
+
+    void repeatModeCyclesAndEveryAssignmentPublishes() {
+        QCOMPARE(repeat_mode::next(RepeatMode::all), RepeatMode::allRepeat);
+        QCOMPARE(repeat_mode::next(RepeatMode::allRepeat), RepeatMode::off);
+        QCOMPARE(repeat_mode::next(RepeatMode::off), RepeatMode::one);
+        QCOMPARE(repeat_mode::next(RepeatMode::one), RepeatMode::all);
+        QCOMPARE(repeat_mode::fromRawValue(3), RepeatMode::allRepeat);
+        QVERIFY(!repeat_mode::fromRawValue(4) && !repeat_mode::fromRawValue(-1));
+        QCOMPARE(repeat_mode::iconName(RepeatMode::one), QStringLiteral("repeat.1"));
+        QCOMPARE(repeat_mode::description(RepeatMode::off), QStringLiteral("Stop at end"));
+
+        QSignalSpy changes(manager.get(), &PlayerManager::objectWillChange);
+        manager->setRepeatMode(RepeatMode::all);
+        QCOMPARE(changes.size(), 1);
+        manager->setIsRepeating(false);
+        QCOMPARE(changes.size(), 2);
+    }
+
+    void transportWithoutAFileOnlyChangesState() {
+        manager->togglePlayPause();
+        QVERIFY(manager->isPlaying());
+        manager->togglePlayPause();
+        QVERIFY(!manager->isPlaying());
+        manager->seek(12);
+        manager->stop();
+        QVERIFY(!manager->player());
+        QCOMPARE(manager->currentTime(), 0.0);
+    }
+
+    void audioFilePlaysWithItsFolderAsPlaylist() {
+        place("tone.mp3", "b.mp3");
+        place("tone.wav", "A.wav");
+        place("tone.m4a", "D.M4A");
+        place("tone.mp3", ".hidden.mp3");
+        place("tone.mp3", "c.txt");
+        const QUrl song = place("tone.mp3", "a b.mp3");
+
+        manager->loadMedia(song);
+        QVERIFY(manager->player());
+        QVERIFY(manager->isPlaying());
+        QVERIFY(!manager->isVideo());
+        QCOMPARE(manager->fileName(), QStringLiteral("a b.mp3"));
+        QCOMPARE(manager->currentURL(), song);
+        QStringList names;
+        for (const QUrl &url : manager->playlist())
+            names << url.fileName();
+        QCOMPARE(names, (QStringList{".hidden.mp3", "A.wav", "D.M4A", "a b.mp3", "b.mp3"}));
+        QCOMPARE(manager->currentIndex(), 3);
+        QVERIFY(manager->hasPrevious() && manager->hasNext());
+
+        QVERIFY(playsPast(0.2));
+        QTRY_COMPARE_WITH_TIMEOUT(manager->duration() > 0.9, true, timeoutMs);
+        QVERIFY(manager->loadError().isEmpty());
+        // Audio leaves the window as it is: one request, with no size.
+        QCOMPARE(delegate->requests.size(), 1);
+        QCOMPARE(delegate->requests.first().size, QSizeF(0, 0));
+        QVERIFY(!delegate->requests.first().isVideo);
+    }
+
+    void transportCommandsThePlayer() {
+        manager->loadMedia(fixtureUrl("clip.mp4"));
+        QVERIFY(playsPast(0.1));
+
+        manager->pause();
+        QVERIFY(!manager->isPlaying());
+        manager->seek(0.6);
+        QTRY_VERIFY_WITH_TIMEOUT(qAbs(manager->currentTime() - 0.6) < 0.05, timeoutMs);
+
+        manager->stop();
+        QVERIFY(manager->player());
+        QCOMPARE(manager->currentTime(), 0.0);
+        QVERIFY(manager->duration() > 0);
+        QTRY_VERIFY_WITH_TIMEOUT(manager->player()->currentTime() < 0.05, timeoutMs);
+
+        manager->togglePlayPause();
+        QVERIFY(manager->isPlaying());
+        QVERIFY(playsPast(0.1));
+        // Before the start means the start.
+        manager->seek(-5);
+        QTRY_VERIFY_WITH_TIMEOUT(manager->currentTime() < 0.3, timeoutMs);
+    }
+
+    void videoFitsTheWindowToItsPictureOnce_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QSizeF>("size");
+        QTest::newRow("mp4") << "clip.mp4" << QSizeF(320, 240);
+        QTest::newRow("m4v") << "clip.m4v" << QSizeF(320, 240);
+        QTest::newRow("mov") << "clip.mov" << QSizeF(320, 240);
+        QTest::newRow("avi") << "clip.avi" << QSizeF(320, 240);
+        QTest::newRow("mkv") << "clip.mkv" << QSizeF(320, 240);
+        QTest::newRow("full hd") << "full-hd.mp4" << QSizeF(1920, 1080);
+        QTest::newRow("rotated") << "rotated.mp4" << QSizeF(240, 320);
+    }
+    void videoFitsTheWindowToItsPictureOnce() {
+        QFETCH(QString, file);
+        QFETCH(QSizeF, size);
+        manager->loadMedia(fixtureUrl("tone.mp3"));
+        manager->loadMedia(fixtureUrl(file));
+        QVERIFY(manager->isVideo());
+        QVERIFY(manager->playlist().isEmpty());
+        QCOMPARE(manager->currentIndex(), -1);
+        QVERIFY(playsPast(0.2));
+        QTRY_COMPARE_WITH_TIMEOUT(delegate->requests.size(), 2, timeoutMs);
+        QCOMPARE(delegate->requests.last().size, size);
+        QVERIFY(delegate->requests.last().isVideo);
+        QVERIFY(manager->loadError().isEmpty());
+    }
+
+    void otherFilesPlayAsAudioWithoutPlaylist() {
+        place("tone.mp3", "song.mp3");
+        for (const QString name : {"notes.flac", "nodot"}) {
+            const QUrl file = place("tone.wav", name);
+            manager->loadMedia(file);
+            QVERIFY(!manager->isVideo());
+            QVERIFY(manager->playlist().isEmpty());
+            QCOMPARE(manager->currentIndex(), -1);
+            QVERIFY(!manager->hasPrevious() && !manager->hasNext());
+            QVERIFY(playsPast(0.1));
+        }
+        QCOMPARE(delegate->requests.size(), 2);
+        QVERIFY(!delegate->requests.last().isVideo);
+    }
+
+    void endOfTrackFollowsTheRepeatMode() {
+        const QUrl first = place("tone.mp3", "1.mp3");
+        const QUrl second = place("tone.wav", "2.mp3");
+        const QUrl third = place("tone.m4a", "3.m4a");
+
+        // all: plays on, then stops after the last entry.
+        manager->loadMedia(first);
+        QTRY_COMPARE_WITH_TIMEOUT(manager->currentURL(), second, timeoutMs);
+        QCOMPARE(manager->currentIndex(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(manager->currentURL(), third, timeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!manager->isPlaying(), timeoutMs);
+        QCOMPARE(manager->currentURL(), third);
+        QCOMPARE(manager->currentTime(), 0.0);
+        QVERIFY(manager->player());
+
+        // allRepeat: wraps from the last entry to the first.
+        manager->setRepeatMode(RepeatMode::allRepeat);
+        manager->play();
+        QTRY_COMPARE_WITH_TIMEOUT(manager->currentURL(), first, timeoutMs);
+        QCOMPARE(manager->currentIndex(), 0);
+        QVERIFY(manager->isPlaying());
+
+        // one: the same player plays again from the start.
+        manager->setRepeatMode(RepeatMode::one);
+        const MediaPlayer *player = manager->player().get();
+        QSignalSpy ends(player, &MediaPlayer::playedToEnd);
+        QTRY_VERIFY_WITH_TIMEOUT(ends.size() >= 1, timeoutMs);
+        QVERIFY(playsPast(0.3));
+        QTRY_VERIFY_WITH_TIMEOUT(manager->currentTime() < 0.3, timeoutMs);
+        QCOMPARE(manager->player().get(), player);
+        QVERIFY(manager->isPlaying());
+
+        // off: stops at the start, file kept.
+        manager->setRepeatMode(RepeatMode::off);
+        QTRY_VERIFY_WITH_TIMEOUT(!manager->isPlaying(), timeoutMs);
+        QCOMPARE(manager->player().get(), player);
+        QCOMPARE(manager->currentTime(), 0.0);
+    }
+
+    void allRepeatReplaysALoneFileButStopsAVideo() {
+        manager->setRepeatMode(RepeatMode::allRepeat);
+        const QUrl lone = place("tone.wav", "lone.wav");
+        manager->loadMedia(lone);
+        std::weak_ptr<MediaPlayer> first = manager->player();
+        QTRY_VERIFY_WITH_TIMEOUT(first.expired() && manager->player(), timeoutMs);
+        QCOMPARE(manager->currentURL(), lone);
+        QCOMPARE(manager->currentIndex(), 0);
+
+        manager->loadMedia(fixtureUrl("clip.mp4"));
+        QTRY_VERIFY_WITH_TIMEOUT(!manager->isPlaying(), timeoutMs);
+        QCOMPARE(manager->currentURL(), fixtureUrl("clip.mp4"));
+    }
+
+    void navigationMovesThroughTheFolder() {
+        const QUrl first = place("tone.mp3", "a.mp3");
+        const QUrl second = place("tone.mp3", "b.mp3");
+        manager->loadMedia(first);
+        manager->playPrevious();
+        QCOMPARE(manager->currentURL(), first);
+        manager->playNext();
+        QCOMPARE(manager->currentURL(), second);
+        QCOMPARE(manager->currentIndex(), 1);
+        QVERIFY(manager->hasPrevious() && !manager->hasNext());
+        manager->playNext();
+        QCOMPARE(manager->currentURL(), second);
+        manager->playPrevious();
+        QCOMPARE(manager->currentURL(), first);
+
+        // A video empties the playlist.
+        manager->loadMedia(fixtureUrl("clip.mkv"));
+        QVERIFY(manager->playlist().isEmpty());
+        QCOMPARE(manager->currentIndex(), -1);
+    }
+
+    void oddlyNamedFilesPlay_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("spaces") << "a song with spaces.mp3";
+        QTest::newRow("composed") << QStringLiteral("caf\u00e9 \u97f3\u697d.mp3");
+        QTest::newRow("decomposed") << QStringLiteral("cafe\u0301.mp3");
+        QTest::newRow("quotes") << "it's \"quoted\".mp3";
+        QTest::newRow("leading dash") << "--help.mp3";
+        QTest::newRow("colon") << "http:odd.mp3";
+        QTest::newRow("newline") << "two\nlines.mp3";
+        QTest::newRow("percent") << "100%25 #1?.mp3";
+    }
+    void oddlyNamedFilesPlay() {
+        QFETCH(QString, name);
+        const QUrl file = place("tone.mp3", name);
+        manager->loadMedia(file);
+        QCOMPARE(manager->fileName(), name);
+        QCOMPARE(manager->currentIndex(), 0);
+        QVERIFY(playsPast(0.1));
+        QVERIFY(manager->loadError().isEmpty());
+    }
+
+    void badFilesReportAnErrorAndNeverEnd_data() {
+        QTest::addColumn<QString>("fixture");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("empty") << "empty.mp3" << "empty.mp3" << "the file is empty";
+        QTest::newRow("random bytes") << "random.mp3" << "random.mp3" << "";
+        QTest::newRow("text as video") << "text.mkv" << "clip.mkv" << "";
+    }
+    void badFilesReportAnErrorAndNeverEnd() {
+        QFETCH(QString, fixture);
+        QFETCH(QString, name);
+        QFETCH(QString, reason);
+        manager->setRepeatMode(RepeatMode::allRepeat);
+        const QUrl file = place(fixture, name);
+        manager->loadMedia(file);
+        QTRY_VERIFY_WITH_TIMEOUT(!manager->loadError().isEmpty(), timeoutMs);
+        QVERIFY(manager->loadError().startsWith(QStringLiteral("Cannot play %1: ").arg(name)));
+        QVERIFY(manager->loadError().endsWith(reason));
+        QVERIFY(manager->player());
+        QVERIFY(manager->isPlaying());
+        QCOMPARE(manager->currentURL(), file);
+    }
+
+    void folderOfBrokenFilesDoesNotSpinInAllRepeat() {
+        manager->setRepeatMode(RepeatMode::allRepeat);
+        place("text.mkv", "a.mp3");
+        place("empty.mp3", "b.mp3");
+        const QUrl first = place("random.mp3", "c.mp3");
+        QVERIFY(QDir(folder->path()).mkdir("d.mp3"));
+        QSignalSpy changes(manager.get(), &PlayerManager::objectWillChange);
+        for (const QString name : {"a.mp3", "b.mp3", "d.mp3"}) {
+            manager->loadMedia(QUrl::fromLocalFile(folder->filePath(name)));
+            QTRY_VERIFY_WITH_TIMEOUT(!manager->loadError().isEmpty(), timeoutMs);
+            const MediaPlayer *broken = manager->player().get();
+            // Whatever mpv makes of it, an error is not an end: nothing moves on by itself.
+            QTest::qWait(300);
+            QCOMPARE(manager->player().get(), broken);
+        }
+        Q_UNUSED(first);
+    }
+
+    void missingFileAndUnlistableFolder() {
+        const QUrl gone = QUrl::fromLocalFile(folder->filePath("vanished/song.mp3"));
+        manager->loadMedia(gone);
+        QCOMPARE(manager->playlist(), QList<QUrl>{gone});
+        QCOMPARE(manager->currentIndex(), 0);
+        QVERIFY(!manager->hasPrevious() && !manager->hasNext());
+        QTRY_COMPARE_WITH_TIMEOUT(manager->loadError(),
+                                  QStringLiteral("Cannot play song.mp3: file not found"),
+                                  timeoutMs);
+
+        // A file whose folder disappears after it was opened.
+        QTemporaryDir doomed;
+        const QUrl song = test_support::placeFixture("tone.mp3", doomed.path(), "x.mp3");
+        manager->loadMedia(song);
+        QVERIFY(doomed.remove());
+        manager->loadMedia(song);
+        QCOMPARE(manager->playlist(), QList<QUrl>{song});
+        QCOMPARE(manager->currentIndex(), 0);
+    }
+
+    void nothingRemoteIsEverOpened() {
+        QTcpServer listener;
+        QVERIFY(listener.listen(QHostAddress::LocalHost));
+        const QString address =
+            QStringLiteral("http://127.0.0.1:%1/song.mp3").arg(listener.serverPort());
+
+        QFile list(folder->filePath("list.m3u"));
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        list.write(QStringLiteral("#EXTM3U\n%1\n").arg(address).toUtf8());
+        list.close();
+        QFile pls(folder->filePath("list.pls"));
+        QVERIFY(pls.open(QIODevice::WriteOnly));
+        pls.write(QStringLiteral("[playlist]\nFile1=%1\nNumberOfEntries=1\n").arg(address).toUtf8());
+        pls.close();
+
+        for (const QUrl &url : {QUrl::fromLocalFile(list.fileName()),
+                                QUrl::fromLocalFile(pls.fileName()), QUrl(address)}) {
+            manager->loadMedia(url);
+            QTRY_VERIFY_WITH_TIMEOUT(!manager->loadError().isEmpty(), timeoutMs);
+        }
+        // Give a stray connection the time to arrive, then check none did.
+        QVERIFY(!listener.waitForNewConnection(500));
+        QVERIFY(!listener.hasPendingConnections());
+    }
+
+    void playsWithoutASoundDevice() {
+        MpvEngine::Options automatic = test_support::headlessEngine();
+        automatic.audioOutput.clear();
+        manager = std::make_unique<PlayerManager>(automatic);
+        manager->setRepeatMode(RepeatMode::off);
+        manager->loadMedia(fixtureUrl("tone.mp3"));
+        QVERIFY(playsPast(0.2));
+        QTRY_VERIFY_WITH_TIMEOUT(!manager->isPlaying(), timeoutMs);
+        QVERIFY(manager->loadError().isEmpty());
+    }
+
+    void manyLoadsInARow() {
+        const QList<QUrl> files{fixtureUrl("tone.mp3"), fixtureUrl("clip.mp4"),
+                                QUrl::fromLocalFile(folder->filePath("missing.wav")),
+                                fixtureUrl("text.mkv"), fixtureUrl("tone.m4a")};
+        for (int i = 0; i < 200; ++i) {
+            manager->loadMedia(files[i % files.size()]);
+            if (i % 7 == 0)
+                QCoreApplication::processEvents();
+        }
+        QCOMPARE(manager->currentURL(), files.last());
+        QVERIFY(playsPast(0.2));
+        QVERIFY(manager->loadError().isEmpty());
+    }
+
+    void destroyingTheManagerStopsPlayback() {
+        manager->loadMedia(fixtureUrl("tone.wav"));
+        QVERIFY(playsPast(0.1));
+        std::weak_ptr<MediaPlayer> player = manager->player();
+        manager.reset();
+        QVERIFY(player.expired());
+    }
+};
+
+SONAVEL_TEST_MAIN(PlayerManagerTest, QCoreApplication)
+#include "tst_player_manager.moc"
