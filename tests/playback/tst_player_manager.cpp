@@ -217,18 +217,18 @@ private Q_SLOTS:
 
         // one: the same player plays again from the start.
         manager->setRepeatMode(RepeatMode::one);
-        const MediaPlayer *player = manager->player().get();
-        QSignalSpy ends(player, &MediaPlayer::playedToEnd);
+        const std::shared_ptr<MediaPlayer> player = manager->player();
+        QSignalSpy ends(player.get(), &MediaPlayer::playedToEnd);
         QTRY_VERIFY_WITH_TIMEOUT(ends.size() >= 1, timeoutMs);
         QVERIFY(playsPast(0.3));
         QTRY_VERIFY_WITH_TIMEOUT(manager->currentTime() < 0.3, timeoutMs);
-        QCOMPARE(manager->player().get(), player);
+        QCOMPARE(manager->player(), player);
         QVERIFY(manager->isPlaying());
 
         // off: stops at the start, file kept.
         manager->setRepeatMode(RepeatMode::off);
         QTRY_VERIFY_WITH_TIMEOUT(!manager->isPlaying(), timeoutMs);
-        QCOMPARE(manager->player().get(), player);
+        QCOMPARE(manager->player(), player);
         QCOMPARE(manager->currentTime(), 0.0);
     }
 
@@ -321,10 +321,10 @@ private Q_SLOTS:
         for (const QString name : {"a.mp3", "b.mp3", "d.mp3"}) {
             manager->loadMedia(QUrl::fromLocalFile(folder->filePath(name)));
             QTRY_VERIFY_WITH_TIMEOUT(!manager->loadError().isEmpty(), timeoutMs);
-            const MediaPlayer *broken = manager->player().get();
+            const std::shared_ptr<MediaPlayer> broken = manager->player();
             // Whatever mpv makes of it, an error is not an end: nothing moves on by itself.
             QTest::qWait(300);
-            QCOMPARE(manager->player().get(), broken);
+            QCOMPARE(manager->player(), broken);
         }
         Q_UNUSED(first);
     }

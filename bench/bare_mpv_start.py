@@ -1,0 +1,32 @@
+#!/usr/bin/env python3
+"""Bare mpv, for comparison: from process start until mpv says playback has begun."""
+import os
+import pty
+import statistics
+import subprocess
+import sys
+import time
+
+
+def start_ms(path):
+    # A terminal, so that mpv writes its message at once rather than when it exits.
+    reader, writer = pty.openpty()
+    began = time.perf_counter()
+    process = subprocess.Popen(
+        ["mpv", "--no-config", "--ao=null", "--vo=null",
+         "--term-playing-msg=PLAYING", path],
+        stdout=writer, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+    os.close(writer)
+    seen = b""
+    while b"PLAYING" not in seen:
+        seen += os.read(reader, 4096)
+    elapsed = (time.perf_counter() - began) * 1000
+    process.kill()
+    process.wait()
+    os.close(reader)
+    return elapsed
+
+
+for path in sys.argv[1:]:
+    runs = [start_ms(path) for _ in range(15)]
+    print(f"bare mpv start {path.split('/')[-1]}: median {statistics.median(runs):.1f} ms")

@@ -1,0 +1,35 @@
+#!/bin/sh
+# Installs the Debian 12 packages Sonavel needs that are missing, then configures and builds.
+# Usage: scripts/setup.sh [build|test]   (test also installs what the tests and benchmarks use)
+set -eu
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+purpose=${1:-build}
+
+packages="cmake g++ make pkg-config qt6-base-dev libqt6opengl6-dev libmpv-dev libglib2.0-dev
+    fonts-dejavu-core"
+if [ "$purpose" = test ]; then
+    packages="$packages ffmpeg xvfb xauth libgl1-mesa-dri dbus libglib2.0-bin xdg-utils
+        shared-mime-info desktop-file-utils libbenchmark-dev mpv"
+fi
+
+missing=""
+for package in $packages; do
+    status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+    case "$status" in
+    *" installed") ;;
+    *) missing="$missing $package" ;;
+    esac
+done
+
+if [ -n "$missing" ]; then
+    echo "Installing:$missing"
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    $sudo apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends $missing
+fi
+
+build=${SONAVEL_BUILD_DIR:-$root/build}
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo ${SONAVEL_CMAKE_ARGS:-} >/dev/null
+cmake --build "$build" --parallel "$(nproc)"
