@@ -23,6 +23,9 @@ ff full-hd.mp4 -f lavfi -i testsrc=size=1920x1080:rate=25:duration=1 -pix_fmt yu
 # 320x240 stored, shown a quarter turn rotated: 240x320. ffmpeg only keeps the tag on a copy.
 ff rotated.mp4 -i clip.mp4 -c copy -metadata:s:v:0 rotate=90
 
+# The picture a renderer must show for clip.mp4, right way up.
+ff clip-frame.png -i clip.mp4 -frames:v 1
+
 : > empty.mp3
 [ -s random.mp3 ] || head -c 65536 /dev/urandom > random.mp3
 printf 'This is not a video.\n' > text.mkv

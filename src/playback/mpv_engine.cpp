@@ -1,6 +1,7 @@
 #include "playback/mpv_engine.h"
 
 #include "playback/media_player.h"
+#include "playback/mpv_renderer.h"
 
 #include <QSizeF>
 
@@ -74,11 +75,18 @@ MpvEngine::MpvEngine(const Options &options, QObject *parent) : QObject(parent) 
     for (const auto &[name, value] : fixedOptions)
         mpv_set_option_string(handle.get(), name, value);
     mpv_set_option_string(handle.get(), "vo", options.videoOutput.constData());
+    // Pictures are drawn on the main thread as soon as they are decoded, never waited for.
+    mpv_set_option_string(handle.get(), "video-timing-offset", "0");
     if (!options.audioOutput.isEmpty())
         mpv_set_option_string(handle.get(), "ao", options.audioOutput.constData());
     if (mpv_initialize(handle.get()) < 0)
         return;
 
+    if (options.videoOutput == "libmpv") {
+        renderer_ = MpvRenderer::create(handle.get());
+        if (!renderer_)
+            mpv_set_property_string(handle.get(), "vo", "null");
+    }
     mpv_observe_property(handle.get(), durationProperty, "duration", MPV_FORMAT_DOUBLE);
     mpv_observe_property(handle.get(), videoParamsProperty, "video-out-params", MPV_FORMAT_NODE);
     mpv_observe_property(handle.get(), eofReachedProperty, "eof-reached", MPV_FORMAT_FLAG);
@@ -90,6 +98,7 @@ MpvEngine::MpvEngine(const Options &options, QObject *parent) : QObject(parent) 
 MpvEngine::~MpvEngine() {
     if (handle_)
         mpv_set_wakeup_callback(handle_.get(), nullptr, nullptr);
+    renderer_.reset();
 }
 
 int64_t MpvEngine::load(MediaPlayer *player, const QByteArray &localPath, bool isVideo) {

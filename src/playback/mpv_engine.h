@@ -9,6 +9,7 @@
 #include <mpv/client.h>
 
 class MediaPlayer;
+class MpvRenderer;
 
 struct MpvHandleDeleter {
     void operator()(mpv_handle *handle) const { mpv_terminate_destroy(handle); }
@@ -25,9 +26,9 @@ class MpvEngine : public QObject {
     Q_OBJECT
 public:
     struct Options {
-        // "null" decodes and discards pictures (picture sizes are still reported); "libmpv"
-        // needs a render context before a video starts.
-        QByteArray videoOutput = "null";
+        // "libmpv" draws through an MpvRenderer; "null" decodes and discards pictures (their
+        // sizes are still reported), for tests and machines without OpenGL.
+        QByteArray videoOutput = "libmpv";
         // Empty keeps mpv's automatic choice; without a device playback falls back to null.
         QByteArray audioOutput;
     };
@@ -38,6 +39,8 @@ public:
     // False when libmpv could not be started; every load then fails with a reason.
     bool isValid() const { return handle_ != nullptr; }
     mpv_handle *handle() const { return handle_.get(); }
+    // Draws the pictures when the video output is "libmpv"; nullptr otherwise.
+    MpvRenderer *renderer() const { return renderer_.get(); }
 
     // Replaces whatever is loaded. Returns mpv's playlist entry id, or a negative mpv error.
     int64_t load(MediaPlayer *player, const QByteArray &localPath, bool isVideo);
@@ -57,6 +60,8 @@ private:
     MediaPlayer *playingCurrent() const;
 
     MpvHandle handle_;
+    // Declared after the handle: the render context must go before the core.
+    std::unique_ptr<MpvRenderer> renderer_;
     QPointer<MediaPlayer> current_;
     int64_t playingEntryId_ = 0; // the entry mpv's event stream is about, from START_FILE
     std::atomic_bool drainQueued_ = false;

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QObject>
+#include <QSize>
+
+#include <atomic>
+#include <memory>
+#include <mpv/render.h>
+
+class QImage;
+class QOffscreenSurface;
+class QOpenGLContext;
+class QOpenGLFramebufferObject;
+
+struct MpvRenderContextDeleter {
+    void operator()(mpv_render_context *context) const { mpv_render_context_free(context); }
+};
+
+// Draws mpv's pictures into a framebuffer of its own OpenGL context, which shares its textures
+// with the application's contexts. It exists from the start of the engine, so that a video
+// starts whether or not a surface shows it yet (libmpv's video output needs a render context
+// when a video begins); a surface attached later gets the current picture at once.
+//
+// All on the main thread: mpv's update callback only queues a render there. Rendering never
+// waits for a frame's display time, so it cannot stall the interface.
+class MpvRenderer : public QObject {
+    Q_OBJECT
+public:
+    // nullptr when no OpenGL context can be made here.
+    static std::unique_ptr<MpvRenderer> create(mpv_handle *handle);
+    ~MpvRenderer() override;
+
+    // The size, in device pixels, of the surface that shows the pictures; empty when none
+    // does, and pictures are then consumed without drawing.
+    void setTargetSize(QSize pixels);
+    QSize targetSize() const { return targetSize_; }
+
+    // The last picture, bottom row first as OpenGL keeps it; 0 before the first one.
+    unsigned texture() const;
+    QSize textureSize() const;
+    QOpenGLContext *context() const { return context_.get(); }
+    // The last picture, top row first; null before the first one.
+    QImage grabFrame();
+
+Q_SIGNALS:
+    void frameRendered();
+
+private:
+    MpvRenderer() = default;
+    void queueRender();
+    void render();
+
+    std::unique_ptr<QOffscreenSurface> surface_;
+    std::unique_ptr<QOpenGLContext> context_;
+    std::unique_ptr<mpv_render_context, MpvRenderContextDeleter> renderContext_;
+    std::unique_ptr<QOpenGLFramebufferObject> framebuffer_;
+    QSize targetSize_;
+    std::atomic_bool renderQueued_ = false;
+    bool redrawWanted_ = false;
+};

@@ -1,0 +1,89 @@
+#include "playback/media_player.h"
+#include "playback/mpv_renderer.h"
+#include "playback/player_manager.h"
+#include "support/test_support.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QSignalSpy>
+
+using test_support::timeoutMs;
+
+namespace {
+
+MpvEngine::Options rendering() {
+    MpvEngine::Options options = test_support::headlessEngine();
+    options.videoOutput = "libmpv";
+    return options;
+}
+
+// Mean colour distance between two pictures over a grid in the still part of testsrc (its
+// upper three quarters: colour bars; the bottom strip scrolls).
+double distance(const QImage &shown, const QImage &reference) {
+    double total = 0;
+    int samples = 0;
+    for (int gx = 1; gx < 16; ++gx) {
+        for (int gy = 1; gy < 12; ++gy) {
+            const double fx = gx / 16.0, fy = gy / 16.0;
+            const QColor a = shown.pixelColor(int(fx * shown.width()), int(fy * shown.height()));
+            const QColor b =
+                reference.pixelColor(int(fx * reference.width()), int(fy * reference.height()));
+            total += qAbs(a.red() - b.red()) + qAbs(a.green() - b.green()) +
+                     qAbs(a.blue() - b.blue());
+            ++samples;
+        }
+    }
+    return total / samples;
+}
+
+} // namespace
+
+class VideoRenderingTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void surfaceAttachedAfterLoadingShowsThePictureUpright() {
+        PlayerManager manager(rendering());
+        manager.loadMedia(QUrl::fromLocalFile(test_support::fixture("clip.mp4")));
+        MpvRenderer *renderer = manager.player()->engine()->renderer();
+        QVERIFY2(renderer, "no OpenGL renderer");
+        // No surface yet: pictures are consumed and time goes on.
+        QTRY_VERIFY_WITH_TIMEOUT(manager.currentTime() > 0.2, timeoutMs);
+        manager.pause();
+
+        QSignalSpy rendered(renderer, &MpvRenderer::frameRendered);
+        renderer->setTargetSize(QSize(320, 240));
+        QVERIFY(rendered.wait(timeoutMs));
+        const QImage frame = renderer->grabFrame();
+        QCOMPARE(frame.size(), QSize(320, 240));
+
+        const QImage reference(test_support::fixture("clip-frame.png"));
+        QVERIFY(!reference.isNull());
+        const double upright = distance(frame, reference);
+        const double flipped = distance(frame, reference.mirrored(false, true));
+        QVERIFY2(upright < 30 && flipped > 2 * upright,
+                 qPrintable(QStringLiteral("upright %1, flipped %2").arg(upright).arg(flipped)));
+
+        // A new size redraws the paused picture at once.
+        renderer->setTargetSize(QSize(160, 120));
+        QVERIFY(rendered.wait(timeoutMs));
+        QCOMPARE(renderer->grabFrame().size(), QSize(160, 120));
+    }
+
+    void videoWithoutSurfacePlaysToItsEnd() {
+        PlayerManager manager(rendering());
+        manager.setRepeatMode(RepeatMode::off);
+        manager.loadMedia(QUrl::fromLocalFile(test_support::fixture("clip.mkv")));
+        QTRY_VERIFY_WITH_TIMEOUT(manager.currentTime() > 0.2, timeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!manager.isPlaying(), timeoutMs);
+        QVERIFY(manager.loadError().isEmpty());
+    }
+};
+
+int main(int argc, char *argv[]) {
+    test_support::isolateSettings();
+    QGuiApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QGuiApplication application(argc, argv);
+    VideoRenderingTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_video_rendering.moc"
