@@ -62,8 +62,8 @@ void trackSwitch(const QString &path) {
     QTemporaryDir folder;
     constexpr int tracks = 12;
     for (int i = 0; i < tracks; ++i)
-        QFile::copy(path, QDir(folder.path()).filePath(QStringLiteral("%1.wav").arg(i, 2, 10,
-                                                                                    QChar('0'))));
+        QFile::copy(
+            path, QDir(folder.path()).filePath(QStringLiteral("%1.wav").arg(i, 2, 10, QChar('0'))));
     PlayerManager manager(headless());
     std::vector<double> switches;
     QElapsedTimer sinceEnd;

@@ -28,8 +28,7 @@ bool isOnSomeScreen(const QRectF &frame) {
 
 } // namespace
 
-AppDelegate::AppDelegate(QStringList arguments, MpvEngine::Options engineOptions,
-                         QObject *parent)
+AppDelegate::AppDelegate(QStringList arguments, MpvEngine::Options engineOptions, QObject *parent)
     : WindowDelegate(parent), arguments_(std::move(arguments)),
       engineOptions_(std::move(engineOptions)) {}
 
@@ -63,8 +62,8 @@ void AppDelegate::restoreOrCentreWindow() {
         return;
     }
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        window_->setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter,
-                                                 window_->size(), screen->availableGeometry()));
+        window_->setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, window_->size(),
+                                                 screen->availableGeometry()));
     }
 }
 

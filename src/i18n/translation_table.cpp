@@ -174,16 +174,25 @@ const std::array<TranslationRow, translationKeyCount> &translationTable() {
          }}},
         {u"defaultPlayerMessage",
          {{
-             u"Sonavel is not set as the default player for audio and video files. Would you like to set it as default?",
-             u"Sonavel ist nicht als Standard-Player für Audio- und Videodateien festgelegt. Möchten Sie es als Standard festlegen?",
-             u"Sonavel n'est pas défini comme lecteur par défaut pour les fichiers audio et vidéo. Voulez-vous le définir par défaut?",
-             u"Sonavel no está configurado como reproductor predeterminado para archivos de audio y vídeo. ¿Desea establecerlo como predeterminado?",
-             u"Sonavel non è impostato come lettore predefinito per i file audio e video. Vuoi impostarlo come predefinito?",
-             u"O Sonavel não está definido como reprodutor padrão para arquivos de áudio e vídeo. Deseja defini-lo como padrão?",
-             u"Sonavel is niet ingesteld als de standaardspeler voor audio- en videobestanden. Wilt u het als standaard instellen?",
-             u"Sonavelはオーディオおよびビデオファイルのデフォルトプレーヤーとして設定されていません。デフォルトとして設定しますか？",
+             u"Sonavel is not set as the default player for audio and video files. Would you like "
+             u"to set it as default?",
+             u"Sonavel ist nicht als Standard-Player für Audio- und Videodateien festgelegt. "
+             u"Möchten Sie es als Standard festlegen?",
+             u"Sonavel n'est pas défini comme lecteur par défaut pour les fichiers audio et vidéo. "
+             u"Voulez-vous le définir par défaut?",
+             u"Sonavel no está configurado como reproductor predeterminado para archivos de audio "
+             u"y vídeo. ¿Desea establecerlo como predeterminado?",
+             u"Sonavel non è impostato come lettore predefinito per i file audio e video. Vuoi "
+             u"impostarlo come predefinito?",
+             u"O Sonavel não está definido como reprodutor padrão para arquivos de áudio e vídeo. "
+             u"Deseja defini-lo como padrão?",
+             u"Sonavel is niet ingesteld als de standaardspeler voor audio- en videobestanden. "
+             u"Wilt u het als standaard instellen?",
+             u"Sonavelはオーディオおよびビデオファイルのデフォルトプレーヤーとして設定されていませ"
+             u"ん。デフォルトとして設定しますか？",
              u"Sonavel 未设置为音频和视频文件的默认播放器。是否要将其设为默认播放器？",
-             u"Sonavel가 오디오 및 비디오 파일의 기본 플레이어로 설정되어 있지 않습니다. 기본값으로 설정하시겠습니까?",
+             u"Sonavel가 오디오 및 비디오 파일의 기본 플레이어로 설정되어 있지 않습니다. "
+             u"기본값으로 설정하시겠습니까?",
          }}},
         {u"setAsDefault",
          {{

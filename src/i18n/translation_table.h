@@ -5,8 +5,8 @@
 #include <array>
 #include <cstddef>
 
-inline constexpr std::array<QStringView, 10> supportedLanguages{
-    u"en", u"de", u"fr", u"es", u"it", u"pt", u"nl", u"ja", u"zh", u"ko"};
+inline constexpr std::array<QStringView, 10> supportedLanguages{u"en", u"de", u"fr", u"es", u"it",
+                                                                u"pt", u"nl", u"ja", u"zh", u"ko"};
 inline constexpr std::size_t translationKeyCount = 17;
 
 struct TranslationRow {

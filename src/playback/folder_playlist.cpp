@@ -29,8 +29,7 @@ QList<uint> sortKey(const QString &name) {
 
 void sortNames(QList<SortableName> &names) {
     std::stable_sort(names.begin(), names.end(), [](const SortableName &a, const SortableName &b) {
-        return std::lexicographical_compare(a.key.begin(), a.key.end(), b.key.begin(),
-                                            b.key.end());
+        return std::lexicographical_compare(a.key.begin(), a.key.end(), b.key.begin(), b.key.end());
     });
 }
 

@@ -10,8 +10,7 @@
 namespace media_kind {
 
 inline constexpr std::array<QStringView, 3> audioExtensions{u"mp3", u"m4a", u"wav"};
-inline constexpr std::array<QStringView, 5> videoExtensions{u"mp4", u"m4v", u"mov", u"avi",
-                                                            u"mkv"};
+inline constexpr std::array<QStringView, 5> videoExtensions{u"mp4", u"m4v", u"mov", u"avi", u"mkv"};
 
 // The text after the last dot of a file name, lower-cased; empty when there is no dot.
 QString lowerCaseExtension(QStringView fileName);

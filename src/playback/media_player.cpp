@@ -128,8 +128,8 @@ void MediaPlayer::reportTime() {
 }
 
 void MediaPlayer::updateTimeReports() {
-    const bool advancing = wantsPlaying_ && loaded_ && !ended_ && errorString_.isEmpty() &&
-                           engine_->isCurrent(this);
+    const bool advancing =
+        wantsPlaying_ && loaded_ && !ended_ && errorString_.isEmpty() && engine_->isCurrent(this);
     if (advancing && !timeReportTimer_.isActive())
         timeReportTimer_.start();
     else if (!advancing)

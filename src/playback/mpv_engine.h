@@ -4,9 +4,10 @@
 #include <QObject>
 #include <QPointer>
 
+#include <mpv/client.h>
+
 #include <atomic>
 #include <memory>
-#include <mpv/client.h>
 
 class MediaPlayer;
 class MpvRenderer;

@@ -47,8 +47,7 @@ std::unique_ptr<MpvRenderer> MpvRenderer::create(mpv_handle *handle) {
         return nullptr;
     renderer->renderContext_.reset(renderContext);
     mpv_render_context_set_update_callback(
-        renderContext,
-        [](void *self) { static_cast<MpvRenderer *>(self)->queueRender(); },
+        renderContext, [](void *self) { static_cast<MpvRenderer *>(self)->queueRender(); },
         renderer.get());
     return renderer;
 }

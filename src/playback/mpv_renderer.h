@@ -3,9 +3,10 @@
 #include <QObject>
 #include <QSize>
 
+#include <mpv/render.h>
+
 #include <atomic>
 #include <memory>
-#include <mpv/render.h>
 
 class QImage;
 class QOffscreenSurface;

@@ -18,7 +18,9 @@ namespace repeat_mode {
 inline constexpr std::array<RepeatMode, 4> allCases{RepeatMode::off, RepeatMode::one,
                                                     RepeatMode::all, RepeatMode::allRepeat};
 
-constexpr int rawValue(RepeatMode mode) { return static_cast<int>(mode); }
+constexpr int rawValue(RepeatMode mode) {
+    return static_cast<int>(mode);
+}
 std::optional<RepeatMode> fromRawValue(int rawValue);
 
 // The mode the repeat button moves to: off, one, all, allRepeat, then off again.

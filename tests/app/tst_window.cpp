@@ -49,8 +49,7 @@ private Q_SLOTS:
     void init() { QSettings().clear(); }
 
     void fittingShrinksLargeVideosAndCentresThem() {
-        compareRect(fitWindowFrame({1920, 1080}, {0, 0, 1440, 875}),
-                    {31.1111, 20, 1377.7778, 835});
+        compareRect(fitWindowFrame({1920, 1080}, {0, 0, 1440, 875}), {31.1111, 20, 1377.7778, 835});
         compareRect(fitWindowFrame({320, 240}, {0, 25, 1512, 920}), {596, 335, 320, 300});
         // Exactly at the limits: not scaled.
         compareRect(fitWindowFrame({1400, 775}, {0, 0, 1440, 875}), {20, 20, 1400, 835});
@@ -66,12 +65,11 @@ private Q_SLOTS:
         QCOMPARE(window_frame_text::fromString(window_frame_text::toString(frame)), frame);
         QCOMPARE(window_frame_text::toString({10, 20, 480, 300}),
                  QStringLiteral("{{10, 20}, {480, 300}}"));
-        QCOMPARE(window_frame_text::fromString(" { {1,2} , {3.5, 4e2} } "),
-                 QRectF(1, 2, 3.5, 400));
-        for (const QString text : {"", "garbage", "{{1, 2}, {3}}", "{{1, 2}, {0, 300}}",
-                                   "{{1, 2}, {-480, 300}}", "{{nan, 2}, {480, 300}}",
-                                   "{{1, 2}, {inf, 300}}", "{{1, 2}, {480, 300}} trailing",
-                                   "{{1,2},{3,4},{5,6}}"})
+        QCOMPARE(window_frame_text::fromString(" { {1,2} , {3.5, 4e2} } "), QRectF(1, 2, 3.5, 400));
+        for (const QString text :
+             {"", "garbage", "{{1, 2}, {3}}", "{{1, 2}, {0, 300}}", "{{1, 2}, {-480, 300}}",
+              "{{nan, 2}, {480, 300}}", "{{1, 2}, {inf, 300}}", "{{1, 2}, {480, 300}} trailing",
+              "{{1,2},{3,4},{5,6}}"})
             QVERIFY2(!window_frame_text::fromString(text), qPrintable(text));
     }
 

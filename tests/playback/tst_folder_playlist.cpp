@@ -37,9 +37,10 @@ private Q_SLOTS:
 
     void listingKeepsDirectAudioEntriesOnly() {
         QTemporaryDir folder;
-        const QStringList names{"b.mp3",    "A.wav",    "c.txt",          "D.M4A", ".hidden.mp3",
-                                "mp3",      "song.MP3", "with space.wav", "x.mp3.bak",
-                                "\"q\".mp3", "-dash.mp3", "co:lon.mp3",   "new\nline.mp3"};
+        const QStringList names{"b.mp3",        "A.wav",     "c.txt",     "D.M4A",
+                                ".hidden.mp3",  "mp3",       "song.MP3",  "with space.wav",
+                                "x.mp3.bak",    "\"q\".mp3", "-dash.mp3", "co:lon.mp3",
+                                "new\nline.mp3"};
         for (const QString &name : names) {
             QFile file(QDir(folder.path()).filePath(name));
             QVERIFY(file.open(QIODevice::WriteOnly));

@@ -292,9 +292,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("fixture");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("empty") << "empty.mp3" << "empty.mp3" << "the file is empty";
-        QTest::newRow("random bytes") << "random.mp3" << "random.mp3" << "";
-        QTest::newRow("text as video") << "text.mkv" << "clip.mkv" << "";
+        QTest::newRow("empty") << "empty.mp3"
+                               << "empty.mp3"
+                               << "the file is empty";
+        QTest::newRow("random bytes") << "random.mp3"
+                                      << "random.mp3"
+                                      << "";
+        QTest::newRow("text as video") << "text.mkv"
+                                       << "clip.mkv"
+                                       << "";
     }
     void badFilesReportAnErrorAndNeverEnd() {
         QFETCH(QString, fixture);
@@ -361,7 +367,8 @@ private Q_SLOTS:
         list.close();
         QFile pls(folder->filePath("list.pls"));
         QVERIFY(pls.open(QIODevice::WriteOnly));
-        pls.write(QStringLiteral("[playlist]\nFile1=%1\nNumberOfEntries=1\n").arg(address).toUtf8());
+        pls.write(
+            QStringLiteral("[playlist]\nFile1=%1\nNumberOfEntries=1\n").arg(address).toUtf8());
         pls.close();
 
         for (const QUrl &url : {QUrl::fromLocalFile(list.fileName()),

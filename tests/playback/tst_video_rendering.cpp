@@ -28,8 +28,8 @@ double distance(const QImage &shown, const QImage &reference) {
             const QColor a = shown.pixelColor(int(fx * shown.width()), int(fy * shown.height()));
             const QColor b =
                 reference.pixelColor(int(fx * reference.width()), int(fy * reference.height()));
-            total += qAbs(a.red() - b.red()) + qAbs(a.green() - b.green()) +
-                     qAbs(a.blue() - b.blue());
+            total +=
+                qAbs(a.red() - b.red()) + qAbs(a.green() - b.green()) + qAbs(a.blue() - b.blue());
             ++samples;
         }
     }

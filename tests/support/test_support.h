@@ -48,13 +48,13 @@ inline void isolateSettings() {
 
 } // namespace test_support
 
-#define SONAVEL_TEST_MAIN(TestClass, ApplicationClass)                                          \
-    int main(int argc, char *argv[]) {                                                          \
-        test_support::isolateSettings();                                                        \
-        ApplicationClass application(argc, argv);                                               \
-        ApplicationClass::setOrganizationName(QStringLiteral("Sonavel"));                       \
-        ApplicationClass::setApplicationName(QStringLiteral("Sonavel"));                        \
-        TestClass test;                                                                         \
-        QTEST_SET_MAIN_SOURCE_PATH                                                              \
-        return QTest::qExec(&test, argc, argv);                                                 \
+#define SONAVEL_TEST_MAIN(TestClass, ApplicationClass)                                             \
+    int main(int argc, char *argv[]) {                                                             \
+        test_support::isolateSettings();                                                           \
+        ApplicationClass application(argc, argv);                                                  \
+        ApplicationClass::setOrganizationName(QStringLiteral("Sonavel"));                          \
+        ApplicationClass::setApplicationName(QStringLiteral("Sonavel"));                           \
+        TestClass test;                                                                            \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
+        return QTest::qExec(&test, argc, argv);                                                    \
     }
