@@ -4,7 +4,6 @@
 #include "app/window_fitting.h"
 #include "app/window_frame_text.h"
 #include "i18n/localization.h"
-#include "playback/media_kind.h"
 #include "playback/player_manager.h"
 #include "views/content_view.h"
 
@@ -30,28 +29,45 @@ bool isOnSomeScreen(const QRectF &frame) {
 
 AppDelegate::AppDelegate(QStringList arguments, MpvEngine::Options engineOptions, QObject *parent)
     : WindowDelegate(parent), arguments_(std::move(arguments)),
-      engineOptions_(std::move(engineOptions)) {}
+      engineOptions_(std::move(engineOptions)) {
+    // The views reach the full screen through this, and not at all once the delegate is gone.
+    FullScreenController::install(this, this);
+}
 
 AppDelegate::~AppDelegate() = default;
 
 void AppDelegate::applicationDidFinishLaunching() {
+    // Dark before any view is built or shown: views take their colours from the palette, and
+    // the window never flashes in the desktop's colours.
+    applyDarkAppearance(*qApp);
     playerManager_ = std::make_unique<PlayerManager>(engineOptions_);
     playerManager_->setWindowDelegate(this);
 
     window_ = std::make_unique<QMainWindow>();
-    auto *contentView = new ContentView(*playerManager_, window_.get());
+    auto *contentView = new ContentView(*playerManager_, arguments_, window_.get());
     window_->resize(initialWidth, initialHeight);
     restoreOrCentreWindow();
     window_->setWindowTitle(L.get(u"appName"));
     window_->setCentralWidget(contentView);
-    // Dark before the first showing, so the window never flashes in the desktop's colours.
-    applyDarkAppearance(*qApp);
     qApp->setQuitOnLastWindowClosed(applicationShouldTerminateAfterLastWindowClosed());
     window_->show();
+}
 
-    const QUrl fileFromCommandLine = media_kind::localFileUrl(arguments_.value(1));
-    if (!fileFromCommandLine.isEmpty())
-        playerManager_->loadMedia(fileFromCommandLine);
+void AppDelegate::enterCustomFullScreen() {
+    if (window_)
+        customFullScreen_.enter(*window_);
+}
+
+void AppDelegate::exitCustomFullScreen() {
+    if (window_)
+        customFullScreen_.exit(*window_);
+}
+
+void AppDelegate::toggleCustomFullScreen() {
+    if (isInCustomFullScreen())
+        exitCustomFullScreen();
+    else
+        enterCustomFullScreen();
 }
 
 void AppDelegate::restoreOrCentreWindow() {

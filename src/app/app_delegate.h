@@ -1,7 +1,9 @@
 #pragma once
 
+#include "app/custom_full_screen.h"
 #include "playback/mpv_engine.h"
 #include "playback/window_delegate.h"
+#include "views/full_screen_controller.h"
 
 #include <QStringList>
 
@@ -12,7 +14,7 @@ class PlayerManager;
 
 // Owns the one main window and the one player manager for the whole run, and answers the
 // player manager's request to fit the window to a video.
-class AppDelegate : public WindowDelegate {
+class AppDelegate : public WindowDelegate, public FullScreenController {
     Q_OBJECT
 public:
     explicit AppDelegate(QStringList arguments, MpvEngine::Options engineOptions = {},
@@ -26,6 +28,14 @@ public:
     // Stores the window's frame (its client area, as restored at launch) under "windowFrame".
     void saveWindowPosition();
     void resizeAndPositionWindow(QSizeF size, bool isVideo) override;
+
+    bool isInCustomFullScreen() const override { return customFullScreen_.isActive(); }
+    const std::optional<QRect> &savedWindowFrame() const {
+        return customFullScreen_.savedWindowFrame();
+    }
+    void enterCustomFullScreen();
+    void exitCustomFullScreen() override;
+    void toggleCustomFullScreen() override;
 
     QMainWindow *window() const { return window_.get(); }
     PlayerManager *playerManager() const { return playerManager_.get(); }
@@ -41,4 +51,5 @@ private:
     // Declared before the window, so the views go before the state they draw from.
     std::unique_ptr<PlayerManager> playerManager_;
     std::unique_ptr<QMainWindow> window_;
+    CustomFullScreen customFullScreen_;
 };

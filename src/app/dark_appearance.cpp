@@ -7,9 +7,10 @@
 void applyDarkAppearance(QApplication &application) {
     application.setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 
-    const QColor window(30, 30, 30);
-    const QColor base(22, 22, 22);
-    const QColor control(50, 50, 50);
+    // Window and control backgrounds as a dark desktop draws them.
+    const QColor window(44, 44, 46);
+    const QColor base(30, 30, 30);
+    const QColor control(58, 58, 60);
     const QColor text(235, 235, 235);
     const QColor disabledText(120, 120, 120);
     const QColor accent(10, 132, 255);

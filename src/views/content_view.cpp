@@ -1,9 +1,204 @@
 #include "views/content_view.h"
 
+#include "playback/media_kind.h"
 #include "playback/player_manager.h"
+#include "views/audio_player_view.h"
+#include "views/drop_zone.h"
+#include "views/full_screen_controller.h"
+#include "views/player_controls.h"
+#include "views/state_observer.h"
+#include "views/style.h"
+#include "views/video_player_view.h"
 
-ContentView::ContentView(PlayerManager &playerManager, QWidget *parent)
-    : QWidget(parent), playerManager_(playerManager) {
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QGraphicsOpacityEffect>
+#include <QKeyEvent>
+#include <QPropertyAnimation>
+#include <QVBoxLayout>
+
+namespace {
+
+// Escape leaves the application's own full screen, whatever the modifiers, and goes no
+// further then; in every other case the key goes on to the focused widget as usual.
+class EscapeKeyFilter : public QObject {
+public:
+    using QObject::QObject;
+
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (event->type() == QEvent::KeyPress &&
+            static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+            FullScreenController *controller = FullScreenController::application();
+            if (controller && controller->isInCustomFullScreen()) {
+                controller->exitCustomFullScreen();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+} // namespace
+
+ContentView::ContentView(PlayerManager &playerManager, QStringList arguments, QWidget *parent)
+    : QWidget(parent), playerManager_(playerManager), arguments_(std::move(arguments)) {
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Window);
+    setAcceptDrops(true);
+
+    dropZone_ = new DropZone(playerManager_, this);
+    videoView_ = new VideoPlayerView(this);
+    audioView_ = new AudioPlayerView(playerManager_, this);
+    audioView_->setMinimumSize(700, 450);
+    connect(videoView_, &VideoPlayerView::pointerEntered, this, &ContentView::revealControls);
+    connect(videoView_, &VideoPlayerView::pressedOrDragged, this, &ContentView::revealControls);
+    connect(videoView_, &VideoPlayerView::doubleClicked, this, &ContentView::toggleFullScreen);
+
+    transportBar_ = new QWidget(this);
+    transportBar_->setObjectName(QStringLiteral("transportBar"));
+    transportBar_->setAutoFillBackground(true);
+    transportBar_->setBackgroundRole(QPalette::Base);
+    controls_ = new PlayerControls(playerManager_, transportBar_);
+    auto *barLayout = new QVBoxLayout(transportBar_);
+    barLayout->setContentsMargins(8, 6, 8, 6);
+    barLayout->addWidget(controls_);
+    controlsOpacity_ = new QGraphicsOpacityEffect(transportBar_);
+    controlsOpacity_->setOpacity(1);
+    // Drawing through the effect costs a pixmap per repaint: only while not fully opaque.
+    controlsOpacity_->setEnabled(false);
+    transportBar_->setGraphicsEffect(controlsOpacity_);
+    fade_ = new QPropertyAnimation(controlsOpacity_, "opacity", this);
+    fade_->setDuration(fadeMs);
+    fade_->setEasingCurve(QEasingCurve::InOutQuad);
+    connect(fade_, &QPropertyAnimation::finished, this, [this] {
+        controlsOpacity_->setEnabled(controlsOpacity_->opacity() < 1);
+    });
+
+    auto *stack = new QVBoxLayout(this);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(0);
+    stack->addWidget(dropZone_, 1);
+    stack->addWidget(videoView_, 1);
+    stack->addWidget(audioView_, 1);
+    stack->addWidget(transportBar_);
+
+    mouseIdleTimer_.setSingleShot(true);
+    mouseIdleTimer_.setInterval(idleTimeoutMs);
+    connect(&mouseIdleTimer_, &QTimer::timeout, this, [this] {
+        if (playerManager_.isPlaying() && playerManager_.isVideo() && isFullScreen_)
+            setShowControls(false);
+    });
+    fullScreenPoll_.setInterval(fullScreenPollMs);
+    connect(&fullScreenPoll_, &QTimer::timeout, this, [this] {
+        if (FullScreenController *controller = FullScreenController::application())
+            setIsFullScreen(controller->isInCustomFullScreen());
+    });
+
+    new StateObserver(playerManager_, this, [this] { redraw(); });
+    redraw();
+}
+
+void ContentView::redraw() {
+    const bool loaded = playerManager_.player() != nullptr;
+    const bool video = loaded && playerManager_.isVideo();
+    dropZone_->setVisible(!loaded);
+    audioView_->setVisible(loaded && !video);
+    if (video)
+        videoView_->setPlayer(playerManager_.player());
+    videoView_->setVisible(video);
+    transportBar_->setVisible(loaded);
+}
+
+void ContentView::showEvent(QShowEvent *event) {
+    QWidget::showEvent(event);
+    if (!startedUp_) {
+        startedUp_ = true;
+        runStartUpActions();
+    }
+}
+
+void ContentView::runStartUpActions() {
+    if (arguments_.size() > 1) {
+        const QUrl file = media_kind::localFileUrl(arguments_.at(1));
+        if (!file.isEmpty())
+            playerManager_.loadMedia(file);
+    }
+    resetMouseTimer();
+    setupKeyboardMonitor();
+    startFullScreenMonitor();
+}
+
+void ContentView::resetMouseTimer() {
+    mouseIdleTimer_.stop();
+    if (isFullScreen_)
+        mouseIdleTimer_.start();
+}
+
+void ContentView::setupKeyboardMonitor() {
+    qApp->installEventFilter(new EscapeKeyFilter(this));
+}
+
+void ContentView::startFullScreenMonitor() {
+    fullScreenPoll_.start();
+}
+
+void ContentView::toggleFullScreen() {
+    FullScreenController *controller = FullScreenController::application();
+    if (!controller)
+        return;
+    controller->toggleCustomFullScreen();
+    QTimer::singleShot(100, this, [this] {
+        if (FullScreenController *current = FullScreenController::application())
+            setIsFullScreen(current->isInCustomFullScreen());
+    });
+}
+
+void ContentView::revealControls() {
+    if (!isFullScreen_)
+        return;
+    setShowControls(true);
+    resetMouseTimer();
+}
+
+void ContentView::setShowControls(bool show) {
+    if (showControls_ == show)
+        return;
+    showControls_ = show;
+    updateControlsOpacity();
+}
+
+void ContentView::setIsFullScreen(bool fullScreen) {
+    if (isFullScreen_ == fullScreen)
+        return;
+    isFullScreen_ = fullScreen;
+    // Only a change of showControls fades; entering or leaving full screen applies at once.
+    fade_->stop();
+    const bool visible = showControls_ || !isFullScreen_;
+    controlsOpacity_->setOpacity(visible ? 1 : 0);
+    controlsOpacity_->setEnabled(!visible);
+}
+
+void ContentView::updateControlsOpacity() {
+    const double target = showControls_ || !isFullScreen_ ? 1 : 0;
+    fade_->stop();
+    if (controlsOpacity_->opacity() == target)
+        return;
+    controlsOpacity_->setEnabled(true);
+    fade_->setStartValue(controlsOpacity_->opacity());
+    fade_->setEndValue(target);
+    fade_->start();
+}
+
+void ContentView::dragEnterEvent(QDragEnterEvent *event) {
+    if (!droppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void ContentView::dropEvent(QDropEvent *event) {
+    const QUrl file = droppedFile(event->mimeData());
+    if (file.isEmpty())
+        return;
+    event->acceptProposedAction();
+    QMetaObject::invokeMethod(
+        this, [this, file] { playerManager_.loadMedia(file); }, Qt::QueuedConnection);
 }

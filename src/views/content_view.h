@@ -1,15 +1,62 @@
 #pragma once
 
+#include <QStringList>
+#include <QTimer>
 #include <QWidget>
 
+class AudioPlayerView;
+class DropZone;
+class PlayerControls;
 class PlayerManager;
+class QGraphicsOpacityEffect;
+class QPropertyAnimation;
+class VideoPlayerView;
 
-// The window's content: what is shown depends on the playback state.
+// The window's content: the drop zone while nothing is loaded, else the video or the audio
+// view, with the transport bar below. In the application's own full screen the bar fades out
+// after 3 seconds of pointer rest over a playing video, keeping its place.
 class ContentView : public QWidget {
     Q_OBJECT
 public:
-    explicit ContentView(PlayerManager &playerManager, QWidget *parent = nullptr);
+    ContentView(PlayerManager &playerManager, QStringList arguments, QWidget *parent = nullptr);
+
+    bool showControls() const { return showControls_; }
+    bool isFullScreen() const { return isFullScreen_; }
+
+    static constexpr int idleTimeoutMs = 3000;
+    static constexpr int fullScreenPollMs = 200;
+    static constexpr int fadeMs = 300;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
+    void redraw();
+    void runStartUpActions();
+    void resetMouseTimer();
+    void setupKeyboardMonitor();
+    void startFullScreenMonitor();
+    void toggleFullScreen();
+    void revealControls();
+    void setShowControls(bool show);
+    void setIsFullScreen(bool fullScreen);
+    void updateControlsOpacity();
+
     PlayerManager &playerManager_;
+    QStringList arguments_;
+    DropZone *dropZone_ = nullptr;
+    VideoPlayerView *videoView_ = nullptr;
+    AudioPlayerView *audioView_ = nullptr;
+    QWidget *transportBar_ = nullptr;
+    PlayerControls *controls_ = nullptr;
+    QGraphicsOpacityEffect *controlsOpacity_ = nullptr;
+    QPropertyAnimation *fade_ = nullptr;
+
+    bool showControls_ = true;
+    bool isFullScreen_ = false;
+    bool startedUp_ = false;
+    QTimer mouseIdleTimer_;
+    QTimer fullScreenPoll_;
 };

@@ -1,0 +1,264 @@
+#include "views/audio_player_view.h"
+
+#include "i18n/localization.h"
+#include "playback/media_player.h"
+#include "playback/player_manager.h"
+#include "views/playlist_model.h"
+#include "views/playlist_row_delegate.h"
+#include "views/state_observer.h"
+#include "views/style.h"
+#include "views/symbols.h"
+#include "views/time_text.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListView>
+#include <QPropertyAnimation>
+#include <QScrollBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QLabel *label(const QString &text, TextStyle textStyle, const QColor &color, QWidget *parent) {
+    auto *result = new QLabel(text, parent);
+    result->setFont(style::font(textStyle));
+    QPalette palette = result->palette();
+    palette.setColor(QPalette::WindowText, color);
+    result->setPalette(palette);
+    return result;
+}
+
+QLabel *symbolLabel(const QString &name, const QColor &color, int side, QWidget *parent) {
+    auto *result = new QLabel(parent);
+    result->setPixmap(symbols::icon(name, color).pixmap(QSize(side, side), parent->devicePixelRatioF()));
+    return result;
+}
+
+void fill(QWidget *widget, const QColor &color) {
+    widget->setAutoFillBackground(true);
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, color);
+    widget->setPalette(palette);
+}
+
+QColor withAlpha(QColor color, double alpha) {
+    color.setAlphaF(alpha);
+    return color;
+}
+
+// A thin separator line in the quiet colour a dark desktop draws them in.
+QWidget *divider(Qt::Orientation orientation, QWidget *parent) {
+    auto *line = new QWidget(parent);
+    if (orientation == Qt::Vertical)
+        line->setFixedWidth(1);
+    else
+        line->setFixedHeight(1);
+    fill(line, QColor(0, 0, 0, 150));
+    return line;
+}
+
+} // namespace
+
+QString formatText(const QString &fileName) {
+    return fileName.section(u'.', -1).toUpper();
+}
+
+AudioPlayerView::AudioPlayerView(PlayerManager &playerManager, QWidget *parent)
+    : QWidget(parent), playerManager_(playerManager) {
+    auto *columns = new QHBoxLayout(this);
+    columns->setContentsMargins(0, 0, 0, 0);
+    columns->setSpacing(0);
+    playlistPanel_ = buildPlaylistPanel();
+    columns->addWidget(playlistPanel_);
+    divider_ = divider(Qt::Vertical, this);
+    columns->addWidget(divider_);
+    columns->addWidget(buildInformationColumn(), 1);
+
+    new StateObserver(playerManager_, this, [this] { redraw(); });
+    redraw();
+}
+
+QWidget *AudioPlayerView::buildPlaylistPanel() {
+    auto *panel = new QWidget(this);
+    panel->setObjectName(QStringLiteral("playlistPanel"));
+    panel->setFixedWidth(300);
+    fill(panel, style::windowBackground());
+
+    auto *header = new QWidget(panel);
+    fill(header, withAlpha(style::controlBackground(), 0.5));
+    auto *headerRow = new QHBoxLayout(header);
+    headerRow->setContentsMargins(12, 8, 12, 8);
+    headerRow->addWidget(
+        symbolLabel(QStringLiteral("music.note.list"), style::secondary(), 16, header));
+    playlistHeader_ = label(QString(), TextStyle::headline, style::secondary(), header);
+    playlistHeader_->setObjectName(QStringLiteral("playlistHeader"));
+    headerRow->addWidget(playlistHeader_);
+    headerRow->addStretch(1);
+
+    QWidget *line = divider(Qt::Horizontal, panel);
+
+    model_ = new PlaylistModel(this);
+    list_ = new QListView(panel);
+    list_->setObjectName(QStringLiteral("playlist"));
+    list_->setModel(model_);
+    list_->setItemDelegate(new PlaylistRowDelegate(list_));
+    list_->setSelectionMode(QAbstractItemView::NoSelection);
+    list_->setFrameShape(QFrame::NoFrame);
+    list_->setUniformItemSizes(true);
+    list_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list_->setFocusPolicy(Qt::NoFocus);
+    list_->viewport()->setAutoFillBackground(false);
+    list_->setStyleSheet(QStringLiteral("QListView { background: transparent; }"));
+    connect(list_, &QListView::clicked, this, [this](const QModelIndex &index) {
+        const QUrl url = index.data(PlaylistModel::UrlRole).toUrl();
+        playerManager_.setCurrentIndex(index.row());
+        playerManager_.loadMedia(url);
+    });
+    scrolling_ = new QPropertyAnimation(list_->verticalScrollBar(), "value", this);
+    scrolling_->setDuration(250);
+    scrolling_->setEasingCurve(QEasingCurve::InOutQuad);
+
+    auto *stack = new QVBoxLayout(panel);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(0);
+    stack->addWidget(header);
+    stack->addWidget(line);
+    stack->addWidget(list_, 1);
+    return panel;
+}
+
+QWidget *AudioPlayerView::buildInformationColumn() {
+    auto *column = new QWidget(this);
+    fill(column, style::windowBackground());
+    auto *stack = new QVBoxLayout(column);
+    stack->setSpacing(16);
+    stack->setContentsMargins(16, 16, 16, 16);
+    stack->addStretch(1);
+
+    auto *note = symbolLabel(QStringLiteral("music.note"), style::blue(), 60, column);
+    stack->addWidget(note, 0, Qt::AlignHCenter);
+
+    fileName_ = label(QString(), TextStyle::title2, style::primary(), column);
+    fileName_->setObjectName(QStringLiteral("fileName"));
+    QFont nameFont = fileName_->font();
+    nameFont.setWeight(QFont::DemiBold);
+    fileName_->setFont(nameFont);
+    fileName_->setAlignment(Qt::AlignCenter);
+    fileName_->setWordWrap(true);
+    // Two lines at most.
+    fileName_->setMaximumHeight(2 * QFontMetrics(nameFont).lineSpacing() + 2);
+    stack->addWidget(fileName_);
+
+    loadError_ = label(QString(), TextStyle::callout, QColor(255, 105, 97), column);
+    loadError_->setObjectName(QStringLiteral("loadError"));
+    loadError_->setAlignment(Qt::AlignCenter);
+    loadError_->setWordWrap(true);
+    stack->addWidget(loadError_);
+
+    auto *box = new QFrame(column);
+    box->setObjectName(QStringLiteral("informationBox"));
+    box->setStyleSheet(QStringLiteral("#informationBox { background: rgba(%1, %2, %3, 50%); "
+                                      "border-radius: 8px; }")
+                           .arg(style::controlBackground().red())
+                           .arg(style::controlBackground().green())
+                           .arg(style::controlBackground().blue()));
+    box->setMinimumWidth(220);
+    auto *lines = new QVBoxLayout(box);
+    lines->setSpacing(8);
+    lines->setContentsMargins(12, 10, 12, 10);
+    auto *lengthLine = new QHBoxLayout;
+    lengthLine->addWidget(label(L.get(u"length"), TextStyle::callout, style::secondary(), box));
+    lengthLine->addStretch(1);
+    length_ = label(QString(), TextStyle::callout, style::primary(), box);
+    length_->setObjectName(QStringLiteral("length"));
+    lengthLine->addWidget(length_);
+    lines->addLayout(lengthLine);
+    formatLine_ = new QWidget(box);
+    auto *formatRow = new QHBoxLayout(formatLine_);
+    formatRow->setContentsMargins(0, 0, 0, 0);
+    formatRow->addWidget(label(L.get(u"format"), TextStyle::callout, style::secondary(), box));
+    formatRow->addStretch(1);
+    format_ = label(QString(), TextStyle::callout, style::primary(), box);
+    format_->setObjectName(QStringLiteral("format"));
+    formatRow->addWidget(format_);
+    lines->addWidget(formatLine_);
+    stack->addWidget(box, 0, Qt::AlignHCenter);
+
+    navigation_ = new QWidget(column);
+    navigation_->setObjectName(QStringLiteral("navigation"));
+    auto *row = new QHBoxLayout(navigation_);
+    row->setSpacing(20);
+    const auto navigationButton = [this](const QString &name, const QString &symbol) {
+        auto *button = new QToolButton(navigation_);
+        button->setObjectName(name);
+        button->setAutoRaise(true);
+        button->setIcon(symbols::icon(symbol, style::primary()));
+        button->setIconSize(QSize(22, 22));
+        button->setFixedHeight(30);
+        button->setFocusPolicy(Qt::NoFocus);
+        return button;
+    };
+    previous_ = navigationButton(QStringLiteral("previousButton"), QStringLiteral("backward.fill"));
+    connect(previous_, &QToolButton::clicked, &playerManager_, &PlayerManager::playPrevious);
+    position_ = label(QString(), TextStyle::caption, style::secondary(), navigation_);
+    position_->setObjectName(QStringLiteral("position"));
+    position_->setFixedHeight(30);
+    next_ = navigationButton(QStringLiteral("nextButton"), QStringLiteral("forward.fill"));
+    connect(next_, &QToolButton::clicked, &playerManager_, &PlayerManager::playNext);
+    row->addWidget(previous_);
+    row->addWidget(position_);
+    row->addWidget(next_);
+    stack->addWidget(navigation_, 0, Qt::AlignHCenter);
+    stack->addStretch(1);
+    return column;
+}
+
+void AudioPlayerView::redraw() {
+    const QList<QUrl> &playlist = playerManager_.playlist();
+    model_->update(playlist, playerManager_.currentIndex(), playerManager_.isPlaying());
+    const bool hasPlaylist = !playlist.isEmpty();
+    playlistPanel_->setVisible(hasPlaylist);
+    divider_->setVisible(hasPlaylist);
+    playlistHeader_->setText(QStringLiteral("Playlist (%1)").arg(playlist.size()));
+
+    fileName_->setText(playerManager_.fileName());
+    loadError_->setText(playerManager_.loadError());
+    loadError_->setVisible(!playerManager_.loadError().isEmpty());
+    length_->setText(timeString(playerManager_.duration()));
+    formatLine_->setVisible(playerManager_.player() != nullptr);
+    format_->setText(formatText(playerManager_.fileName()));
+
+    navigation_->setVisible(playlist.size() >= 2);
+    previous_->setEnabled(playerManager_.hasPrevious());
+    next_->setEnabled(playerManager_.hasNext());
+    position_->setText(
+        QStringLiteral("%1 / %2").arg(playerManager_.currentIndex() + 1).arg(playlist.size()));
+
+    if (isVisible() && playerManager_.currentIndex() != followedIndex_) {
+        followedIndex_ = playerManager_.currentIndex();
+        scrollToCurrentRow();
+    }
+}
+
+void AudioPlayerView::showEvent(QShowEvent *event) {
+    QWidget::showEvent(event);
+    // Coming on screen is not a move of the current row: the list stays where it is.
+    followedIndex_ = playerManager_.currentIndex();
+}
+
+void AudioPlayerView::scrollToCurrentRow() {
+    const qint64 current = playerManager_.currentIndex();
+    if (current < 0 || current >= model_->rowCount())
+        return;
+    const QRect row = list_->visualRect(model_->index(int(current)));
+    QScrollBar *bar = list_->verticalScrollBar();
+    const int target = std::clamp(bar->value() + row.center().y() - list_->viewport()->height() / 2,
+                                  bar->minimum(), bar->maximum());
+    scrolling_->stop();
+    scrolling_->setStartValue(bar->value());
+    scrolling_->setEndValue(target);
+    scrolling_->start();
+}

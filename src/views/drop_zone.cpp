@@ -1,0 +1,102 @@
+#include "views/drop_zone.h"
+
+#include "i18n/localization.h"
+#include "playback/player_manager.h"
+#include "views/open_panel.h"
+#include "views/style.h"
+#include "views/symbols.h"
+
+#include <QDragEnterEvent>
+#include <QLabel>
+#include <QMimeData>
+#include <QPainter>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+QUrl droppedFile(const QMimeData *data) {
+    if (!data || !data->hasUrls() || data->urls().isEmpty())
+        return {};
+    const QUrl first = data->urls().first();
+    return first.isLocalFile() ? first : QUrl();
+}
+
+DropZone::DropZone(PlayerManager &playerManager, QWidget *parent)
+    : QWidget(parent), playerManager_(playerManager) {
+    setAcceptDrops(true);
+    setMinimumSize(400, 200);
+
+    auto *symbol = new QLabel(this);
+    symbol->setPixmap(symbols::icon(QStringLiteral("play.circle"), style::gray())
+                          .pixmap(QSize(60, 60), devicePixelRatioF()));
+    const auto grayText = [this](const QString &text, TextStyle textStyle) {
+        auto *label = new QLabel(text, this);
+        label->setFont(style::font(textStyle));
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, style::gray());
+        label->setPalette(palette);
+        return label;
+    };
+    auto *openButton = new QPushButton(L.get(u"openFile"), this);
+    openButton->setObjectName(QStringLiteral("openFileButton"));
+    openButton->setCursor(Qt::PointingHandCursor);
+    openButton->setStyleSheet(
+        QStringLiteral("QPushButton { background: %1; color: white; border: none; "
+                       "border-radius: 6px; padding: 5px 16px; }"
+                       "QPushButton:hover { background: %2; }"
+                       "QPushButton:pressed { background: %3; }")
+            .arg(style::blue().name(), style::blue().lighter(112).name(),
+                 style::blue().darker(115).name()));
+    connect(openButton, &QPushButton::clicked, this, &DropZone::openFile);
+
+    auto *stack = new QVBoxLayout(this);
+    stack->setSpacing(20);
+    stack->addStretch(1);
+    stack->addWidget(symbol, 0, Qt::AlignHCenter);
+    stack->addWidget(grayText(L.get(u"dragFile"), TextStyle::title2), 0, Qt::AlignHCenter);
+    stack->addWidget(grayText(L.get(u"or"), TextStyle::body), 0, Qt::AlignHCenter);
+    stack->addWidget(openButton, 0, Qt::AlignHCenter);
+    stack->addStretch(1);
+}
+
+void DropZone::openFile() {
+    const QUrl chosen = open_panel::chooseMediaFile(window());
+    if (!chosen.isEmpty())
+        playerManager_.loadMedia(chosen);
+}
+
+void DropZone::paintEvent(QPaintEvent *) {
+    QColor background = isTargeted_ ? style::blue() : style::controlBackground();
+    background.setAlphaF(isTargeted_ ? 0.2 : 0.3);
+    QPainter painter(this);
+    painter.fillRect(rect(), style::windowBackground());
+    painter.fillRect(rect(), background);
+}
+
+void DropZone::dragEnterEvent(QDragEnterEvent *event) {
+    if (droppedFile(event->mimeData()).isEmpty())
+        return;
+    event->acceptProposedAction();
+    setTargeted(true);
+}
+
+void DropZone::dragLeaveEvent(QDragLeaveEvent *) {
+    setTargeted(false);
+}
+
+void DropZone::dropEvent(QDropEvent *event) {
+    setTargeted(false);
+    const QUrl file = droppedFile(event->mimeData());
+    if (file.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // Loaded after the drop has finished, so the drag source is not kept waiting.
+    QMetaObject::invokeMethod(
+        this, [this, file] { playerManager_.loadMedia(file); }, Qt::QueuedConnection);
+}
+
+void DropZone::setTargeted(bool targeted) {
+    if (isTargeted_ == targeted)
+        return;
+    isTargeted_ = targeted;
+    update();
+}

@@ -1,0 +1,57 @@
+#include "views/open_panel.h"
+
+#include "playback/media_kind.h"
+
+#include <QFileDialog>
+#include <QMimeDatabase>
+
+#include <algorithm>
+
+namespace open_panel {
+namespace {
+
+Runner &runner() {
+    static Runner run = [](QFileDialog &dialog) { return dialog.exec(); };
+    return run;
+}
+
+} // namespace
+
+QStringList mediaNameFilters() {
+    QStringList patterns;
+    for (const auto &extensions : {QList<QStringView>(media_kind::audioExtensions.begin(),
+                                                      media_kind::audioExtensions.end()),
+                                   QList<QStringView>(media_kind::videoExtensions.begin(),
+                                                      media_kind::videoExtensions.end())}) {
+        for (QStringView extension : extensions)
+            patterns << QStringLiteral("*.") + extension.toString();
+    }
+    // Any other audio or video type, as the system's MIME database lists them.
+    for (const QMimeType &type : QMimeDatabase().allMimeTypes()) {
+        if (!type.name().startsWith(QLatin1String("audio/")) &&
+            !type.name().startsWith(QLatin1String("video/")))
+            continue;
+        for (const QString &pattern : type.globPatterns()) {
+            if (pattern.startsWith(QLatin1String("*.")) && !patterns.contains(pattern))
+                patterns << pattern;
+        }
+    }
+    return {QFileDialog::tr("Audio and video files (%1)").arg(patterns.join(u' '))};
+}
+
+QUrl chooseMediaFile(QWidget *parent) {
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(mediaNameFilters());
+    if (runner()(dialog) != QDialog::Accepted || dialog.selectedUrls().isEmpty())
+        return {};
+    const QUrl chosen = dialog.selectedUrls().first();
+    return chosen.isLocalFile() ? chosen : QUrl();
+}
+
+void setRunner(Runner run) {
+    runner() = std::move(run);
+}
+
+} // namespace open_panel

@@ -1,0 +1,172 @@
+#include "views/player_controls.h"
+
+#include "i18n/localization.h"
+#include "playback/player_manager.h"
+#include "views/full_screen_controller.h"
+#include "views/open_panel.h"
+#include "views/state_observer.h"
+#include "views/style.h"
+#include "views/symbols.h"
+#include "views/time_text.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QSlider>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int timeLabelWidth = 40;
+constexpr double shortestRange = 0.1;
+
+QLabel *timeLabel(const QString &objectName, QWidget *parent) {
+    auto *label = new QLabel(QStringLiteral("0:00"), parent);
+    label->setObjectName(objectName);
+    label->setFont(style::font(TextStyle::caption2));
+    label->setFixedWidth(timeLabelWidth);
+    label->setAlignment(Qt::AlignCenter);
+    return label;
+}
+
+int sliderUnits(double seconds) {
+    return int(std::lround(seconds * PlayerControls::sliderUnitsPerSecond));
+}
+
+} // namespace
+
+PlayerControls::PlayerControls(PlayerManager &playerManager, QWidget *parent)
+    : QWidget(parent), playerManager_(playerManager) {
+    elapsed_ = timeLabel(QStringLiteral("elapsedTime"), this);
+    total_ = timeLabel(QStringLiteral("totalTime"), this);
+    slider_ = new QSlider(Qt::Horizontal, this);
+    slider_->setObjectName(QStringLiteral("timeSlider"));
+    slider_->setRange(0, sliderUnits(shortestRange));
+    // Every movement seeks at once, while dragging too; playback goes on meanwhile.
+    connect(slider_, &QSlider::valueChanged, this, [this](int value) {
+        playerManager_.seek(double(value) / sliderUnitsPerSecond);
+    });
+
+    auto *timeRow = new QHBoxLayout;
+    timeRow->setSpacing(6);
+    timeRow->addWidget(elapsed_);
+    timeRow->addWidget(slider_, 1);
+    timeRow->addWidget(total_);
+
+    openFile_ = addButton(QStringLiteral("openFileButton"), 24);
+    openFile_->setIcon(symbols::icon(QStringLiteral("folder.badge.plus"), style::primary()));
+    openFile_->setIconSize(QSize(18, 18));
+    openFile_->setToolTip(L.get(u"openNewFile"));
+    connect(openFile_, &QToolButton::clicked, this, &PlayerControls::openFile);
+
+    repeat_ = addButton(QStringLiteral("repeatButton"), 24);
+    repeat_->setIconSize(QSize(20, 20));
+    connect(repeat_, &QToolButton::clicked, this, &PlayerControls::cycleRepeatMode);
+
+    stop_ = addButton(QStringLiteral("stopButton"), 24);
+    stop_->setIcon(symbols::icon(QStringLiteral("stop.fill"), style::primary()));
+    stop_->setIconSize(QSize(18, 18));
+    connect(stop_, &QToolButton::clicked, &playerManager_, &PlayerManager::stop);
+
+    playPause_ = addButton(QStringLiteral("playPauseButton"), 28);
+    playPause_->setIconSize(QSize(24, 24));
+    connect(playPause_, &QToolButton::clicked, &playerManager_, &PlayerManager::togglePlayPause);
+
+    fullScreen_ = addButton(QStringLiteral("fullScreenButton"), 24);
+    fullScreen_->setIcon(
+        symbols::icon(QStringLiteral("arrow.up.left.and.arrow.down.right"), style::primary()));
+    fullScreen_->setIconSize(QSize(16, 16));
+    fullScreen_->setToolTip(QStringLiteral("Full Screen"));
+    connect(fullScreen_, &QToolButton::clicked, this, [] {
+        if (FullScreenController *controller = FullScreenController::application())
+            controller->toggleCustomFullScreen();
+    });
+    // Same size as the open-file button, so the middle cluster stays centred for audio too.
+    placeholder_ = new QWidget(this);
+    placeholder_->setObjectName(QStringLiteral("fullScreenPlaceholder"));
+    placeholder_->setFixedSize(24, 24);
+
+    auto *cluster = new QHBoxLayout;
+    cluster->setSpacing(12);
+    cluster->addWidget(repeat_);
+    cluster->addWidget(stop_);
+    cluster->addWidget(playPause_);
+
+    auto *buttonRow = new QHBoxLayout;
+    buttonRow->setSpacing(0);
+    buttonRow->addWidget(openFile_);
+    buttonRow->addStretch(1);
+    buttonRow->addLayout(cluster);
+    buttonRow->addStretch(1);
+    buttonRow->addWidget(fullScreen_);
+    buttonRow->addWidget(placeholder_);
+
+    auto *rows = new QVBoxLayout(this);
+    rows->setContentsMargins(0, 0, 0, 0);
+    rows->setSpacing(4);
+    rows->addLayout(timeRow);
+    rows->addLayout(buttonRow);
+
+    new StateObserver(playerManager_, this, [this] { redraw(); });
+    redraw();
+}
+
+QToolButton *PlayerControls::addButton(const QString &objectName, int side) {
+    auto *button = new QToolButton(this);
+    button->setObjectName(objectName);
+    button->setAutoRaise(true);
+    button->setFixedSize(side, side);
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
+}
+
+void PlayerControls::redraw() {
+    const double duration = playerManager_.duration();
+    const double range = std::isfinite(duration) ? std::max(duration, shortestRange)
+                                                 : shortestRange;
+    {
+        // Showing the state is not a user's seek.
+        const QSignalBlocker blocker(slider_);
+        slider_->setRange(0, sliderUnits(range));
+        // The knob stays under the pointer while the user holds it.
+        if (!slider_->isSliderDown() && std::isfinite(playerManager_.currentTime()))
+            slider_->setValue(sliderUnits(playerManager_.currentTime()));
+    }
+    elapsed_->setText(timeString(playerManager_.currentTime()));
+    total_->setText(timeString(duration));
+
+    const RepeatMode mode = playerManager_.repeatMode();
+    if (repeat_->property("mode").toInt() != repeat_mode::rawValue(mode) ||
+        repeat_->icon().isNull()) {
+        const QColor color = mode == RepeatMode::off ? style::primary() : style::blue();
+        repeat_->setIcon(symbols::icon(repeat_mode::iconName(mode), color));
+        repeat_->setToolTip(repeat_mode::description(mode));
+        repeat_->setProperty("mode", repeat_mode::rawValue(mode));
+        repeat_->setProperty("symbol", repeat_mode::iconName(mode));
+        repeat_->setProperty("color", color);
+    }
+
+    const QString playSymbol = playerManager_.isPlaying() ? QStringLiteral("pause.fill")
+                                                          : QStringLiteral("play.fill");
+    if (playPause_->property("symbol").toString() != playSymbol) {
+        playPause_->setIcon(symbols::icon(playSymbol, style::primary()));
+        playPause_->setProperty("symbol", playSymbol);
+    }
+
+    fullScreen_->setVisible(playerManager_.isVideo());
+    placeholder_->setVisible(!playerManager_.isVideo());
+}
+
+void PlayerControls::cycleRepeatMode() {
+    playerManager_.setRepeatMode(repeat_mode::next(playerManager_.repeatMode()));
+    playerManager_.setIsRepeating(playerManager_.repeatMode() == RepeatMode::one);
+}
+
+void PlayerControls::openFile() {
+    const QUrl chosen = open_panel::chooseMediaFile(window());
+    if (!chosen.isEmpty())
+        playerManager_.loadMedia(chosen);
+}

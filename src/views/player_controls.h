@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QWidget>
+
+class PlayerManager;
+class QLabel;
+class QSlider;
+class QToolButton;
+
+// The transport bar: elapsed time, time slider and total time above; open-file, repeat, stop,
+// play/pause and (for video) full screen below. It draws from the player manager alone.
+class PlayerControls : public QWidget {
+    Q_OBJECT
+public:
+    explicit PlayerControls(PlayerManager &playerManager, QWidget *parent = nullptr);
+
+    // The slider counts milliseconds.
+    static constexpr int sliderUnitsPerSecond = 1000;
+
+private:
+    void redraw();
+    void cycleRepeatMode();
+    void openFile();
+    QToolButton *addButton(const QString &objectName, int side);
+
+    PlayerManager &playerManager_;
+    QLabel *elapsed_ = nullptr;
+    QSlider *slider_ = nullptr;
+    QLabel *total_ = nullptr;
+    QToolButton *openFile_ = nullptr;
+    QToolButton *repeat_ = nullptr;
+    QToolButton *stop_ = nullptr;
+    QToolButton *playPause_ = nullptr;
+    QToolButton *fullScreen_ = nullptr;
+    QWidget *placeholder_ = nullptr;
+};
