@@ -32,7 +32,8 @@ QLabel *label(const QString &text, TextStyle textStyle, const QColor &color, QWi
 
 QLabel *symbolLabel(const QString &name, const QColor &color, int side, QWidget *parent) {
     auto *result = new QLabel(parent);
-    result->setPixmap(symbols::icon(name, color).pixmap(QSize(side, side), parent->devicePixelRatioF()));
+    result->setPixmap(
+        symbols::icon(name, color).pixmap(QSize(side, side), parent->devicePixelRatioF()));
     return result;
 }
 

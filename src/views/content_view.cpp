@@ -41,7 +41,10 @@ public:
 } // namespace
 
 ContentView::ContentView(PlayerManager &playerManager, QStringList arguments, QWidget *parent)
-    : QWidget(parent), playerManager_(playerManager), arguments_(std::move(arguments)) {
+    : QWidget(parent), playerManager_(playerManager), arguments_(std::move(arguments)),
+      mouseIdleTimer_(this), fullScreenPoll_(this) {
+    mouseIdleTimer_.setObjectName(QStringLiteral("mouseIdleTimer"));
+    fullScreenPoll_.setObjectName(QStringLiteral("fullScreenPoll"));
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Window);
     setAcceptDrops(true);
@@ -70,9 +73,8 @@ ContentView::ContentView(PlayerManager &playerManager, QStringList arguments, QW
     fade_ = new QPropertyAnimation(controlsOpacity_, "opacity", this);
     fade_->setDuration(fadeMs);
     fade_->setEasingCurve(QEasingCurve::InOutQuad);
-    connect(fade_, &QPropertyAnimation::finished, this, [this] {
-        controlsOpacity_->setEnabled(controlsOpacity_->opacity() < 1);
-    });
+    connect(fade_, &QPropertyAnimation::finished, this,
+            [this] { controlsOpacity_->setEnabled(controlsOpacity_->opacity() < 1); });
 
     auto *stack = new QVBoxLayout(this);
     stack->setContentsMargins(0, 0, 0, 0);
@@ -176,6 +178,10 @@ void ContentView::setIsFullScreen(bool fullScreen) {
     const bool visible = showControls_ || !isFullScreen_;
     controlsOpacity_->setOpacity(visible ? 1 : 0);
     controlsOpacity_->setEnabled(!visible);
+    // A pointer already resting on the video when full screen begins counts as entering it:
+    // otherwise the bar would stay until the pointer moves out and back in.
+    if (isFullScreen_ && videoView_->isVisible() && videoView_->underMouse())
+        revealControls();
 }
 
 void ContentView::updateControlsOpacity() {

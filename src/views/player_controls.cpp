@@ -46,9 +46,8 @@ PlayerControls::PlayerControls(PlayerManager &playerManager, QWidget *parent)
     slider_->setObjectName(QStringLiteral("timeSlider"));
     slider_->setRange(0, sliderUnits(shortestRange));
     // Every movement seeks at once, while dragging too; playback goes on meanwhile.
-    connect(slider_, &QSlider::valueChanged, this, [this](int value) {
-        playerManager_.seek(double(value) / sliderUnitsPerSecond);
-    });
+    connect(slider_, &QSlider::valueChanged, this,
+            [this](int value) { playerManager_.seek(double(value) / sliderUnitsPerSecond); });
 
     auto *timeRow = new QHBoxLayout;
     timeRow->setSpacing(6);
@@ -125,8 +124,8 @@ QToolButton *PlayerControls::addButton(const QString &objectName, int side) {
 
 void PlayerControls::redraw() {
     const double duration = playerManager_.duration();
-    const double range = std::isfinite(duration) ? std::max(duration, shortestRange)
-                                                 : shortestRange;
+    const double range =
+        std::isfinite(duration) ? std::max(duration, shortestRange) : shortestRange;
     {
         // Showing the state is not a user's seek.
         const QSignalBlocker blocker(slider_);
@@ -149,8 +148,8 @@ void PlayerControls::redraw() {
         repeat_->setProperty("color", color);
     }
 
-    const QString playSymbol = playerManager_.isPlaying() ? QStringLiteral("pause.fill")
-                                                          : QStringLiteral("play.fill");
+    const QString playSymbol =
+        playerManager_.isPlaying() ? QStringLiteral("pause.fill") : QStringLiteral("play.fill");
     if (playPause_->property("symbol").toString() != playSymbol) {
         playPause_->setIcon(symbols::icon(playSymbol, style::primary()));
         playPause_->setProperty("symbol", playSymbol);

@@ -8,7 +8,13 @@
 class PlaylistModel : public QAbstractListModel {
     Q_OBJECT
 public:
-    enum Role { TitleRole = Qt::UserRole + 1, ExtensionRole, IsCurrentRole, IsPlayingRole, UrlRole };
+    enum Role {
+        TitleRole = Qt::UserRole + 1,
+        ExtensionRole,
+        IsCurrentRole,
+        IsPlayingRole,
+        UrlRole
+    };
 
     using QAbstractListModel::QAbstractListModel;
 

@@ -35,8 +35,8 @@ void PlaylistRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &o
                                    : QStringLiteral("speaker.fill");
         const int side = QFontMetrics(style::font(TextStyle::caption)).height();
         symbols::icon(symbol, style::blue())
-            .paint(painter, QRect(indicator.center() - QPoint(side / 2, side / 2),
-                                  QSize(side, side)));
+            .paint(painter,
+                   QRect(indicator.center() - QPoint(side / 2, side / 2), QSize(side, side)));
     } else {
         painter->setFont(style::font(TextStyle::caption));
         painter->setPen(style::secondary());
@@ -48,9 +48,9 @@ void PlaylistRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &o
     const QFontMetrics badgeMetrics(badgeFont);
     const QSize badgeSize(badgeMetrics.horizontalAdvance(extension) + 12,
                           badgeMetrics.height() + 4);
-    const QRect badge(QPoint(row.right() - badgeSize.width() + 1,
-                             row.center().y() - badgeSize.height() / 2),
-                      badgeSize);
+    const QRect badge(
+        QPoint(row.right() - badgeSize.width() + 1, row.center().y() - badgeSize.height() / 2),
+        badgeSize);
     if (!extension.isEmpty()) {
         QPainterPath rounded;
         rounded.addRoundedRect(badge, 4, 4);

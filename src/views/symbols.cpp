@@ -17,7 +17,8 @@ QString resourcePath(const QString &name) {
 class SymbolIconEngine : public QIconEngine {
 public:
     SymbolIconEngine(const QString &name, const QColor &color)
-        : name_(name), color_(color), renderer_(std::make_shared<QSvgRenderer>(resourcePath(name))) {}
+        : name_(name), color_(color),
+          renderer_(std::make_shared<QSvgRenderer>(resourcePath(name))) {}
 
     void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State) override {
         const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QRectF>
 #include <QString>
 #include <QTemporaryDir>
 #include <QTest>
@@ -38,6 +40,36 @@ inline QUrl placeFixture(const QString &fixtureName, const QString &folder, cons
     if (!QFile::copy(fixture(fixtureName), target))
         qFatal("cannot copy fixture %s to %s", qPrintable(fixtureName), qPrintable(target));
     return QUrl::fromLocalFile(target);
+}
+
+// Mean colour distance between two pictures of the same scene, sampled on a grid over the
+// region given in fractions of each picture (away from edges, bars and moving parts).
+inline double pictureDistance(const QImage &shown, const QImage &reference, QRectF region) {
+    double total = 0;
+    int samples = 0;
+    for (double fx = region.left(); fx <= region.right(); fx += region.width() / 12) {
+        for (double fy = region.top(); fy <= region.bottom(); fy += region.height() / 12) {
+            const QColor a =
+                shown.pixelColor(int(fx * (shown.width() - 1)), int(fy * (shown.height() - 1)));
+            const QColor b = reference.pixelColor(int(fx * (reference.width() - 1)),
+                                                  int(fy * (reference.height() - 1)));
+            total +=
+                qAbs(a.red() - b.red()) + qAbs(a.green() - b.green()) + qAbs(a.blue() - b.blue());
+            ++samples;
+        }
+    }
+    return total / samples;
+}
+
+// Whether `shown` holds `reference` the right way up: close to it, and far from it upside down.
+// Decoders convert colours a little differently, hence the allowance.
+inline bool showsUpright(const QImage &shown, const QImage &reference, QRectF region) {
+    const double upright = pictureDistance(shown, reference, region);
+    const double flipped = pictureDistance(shown, reference.mirrored(false, true), region);
+    if (upright < 60 && flipped > 2 * upright)
+        return true;
+    qWarning("picture distance upright %f, flipped %f", upright, flipped);
+    return false;
 }
 
 // Points the settings of the test process at a folder of its own, before Qt reads it.

@@ -1,0 +1,424 @@
+#include "app/app_delegate.h"
+#include "playback/media_player.h"
+#include "playback/player_manager.h"
+#include "support/test_support.h"
+#include "views/audio_player_view.h"
+#include "views/content_view.h"
+#include "views/drop_zone.h"
+#include "views/open_panel.h"
+#include "views/playlist_model.h"
+#include "views/time_text.h"
+#include "views/video_player_view.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QGraphicsOpacityEffect>
+#include <QLabel>
+#include <QListView>
+#include <QMainWindow>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QToolButton>
+
+using test_support::timeoutMs;
+
+namespace {
+
+QUrl fixtureUrl(const QString &name) {
+    return QUrl::fromLocalFile(test_support::fixture(name));
+}
+
+MpvEngine::Options renderingEngine() {
+    MpvEngine::Options options = test_support::headlessEngine();
+    options.videoOutput = "libmpv";
+    return options;
+}
+
+// Sends a drag of `urls` over `target` and then drops it there or takes it away again.
+bool dragOnto(QWidget *target, const QList<QUrl> &urls, bool drop) {
+    QMimeData data;
+    data.setUrls(urls);
+    const QPoint centre = target->rect().center();
+    QDragEnterEvent enter(centre, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted())
+        return false;
+    if (drop) {
+        QDropEvent dropped(QPointF(centre), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &dropped);
+    } else {
+        QDragLeaveEvent leave;
+        QApplication::sendEvent(target, &leave);
+    }
+    return true;
+}
+
+} // namespace
+
+class ViewsTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<AppDelegate> delegate;
+    std::unique_ptr<QTemporaryDir> folder;
+
+    PlayerManager &manager() { return *delegate->playerManager(); }
+    QMainWindow &window() { return *delegate->window(); }
+    template <typename T> T *find(const QString &name) {
+        T *found = window().findChild<T *>(name);
+        if (!found)
+            qFatal("no %s", qPrintable(name));
+        return found;
+    }
+    ContentView &content() { return *static_cast<ContentView *>(window().centralWidget()); }
+    QWidget &transportBar() { return *find<QWidget>("transportBar"); }
+    double barOpacity() {
+        return static_cast<QGraphicsOpacityEffect *>(transportBar().graphicsEffect())->opacity();
+    }
+    QUrl place(const QString &fixtureName, const QString &name) {
+        return test_support::placeFixture(fixtureName, folder->path(), name);
+    }
+    bool videoShowsClip() {
+        auto *video = window().findChild<VideoPlayerView *>();
+        const QImage reference(test_support::fixture("clip-frame.png"));
+        return QTest::qWaitFor(
+            [&] {
+                if (!video->isVisible())
+                    return false;
+                // The picture keeps its aspect: compare the part of the surface it fills.
+                const QImage surface = video->grabFramebuffer();
+                const QSize shown = reference.size().scaled(surface.size(), Qt::KeepAspectRatio);
+                const QImage picture =
+                    surface.copy(QRect(QPoint((surface.width() - shown.width()) / 2,
+                                              (surface.height() - shown.height()) / 2),
+                                       shown));
+                return test_support::showsUpright(picture, reference,
+                                                  QRectF(0.05, 0.05, 0.9, 0.65));
+            },
+            timeoutMs);
+    }
+
+private Q_SLOTS:
+    void init() {
+        QSettings().clear();
+        folder = std::make_unique<QTemporaryDir>();
+        delegate = std::make_unique<AppDelegate>(QStringList{"sonavel"}, renderingEngine());
+        delegate->applicationDidFinishLaunching();
+        QVERIFY(QTest::qWaitForWindowExposed(&window()));
+    }
+    void cleanup() {
+        open_panel::setRunner([](QFileDialog &dialog) { return dialog.exec(); });
+        delegate.reset();
+        folder.reset();
+    }
+
+    void textRules() {
+        QCOMPARE(timeString(0), QStringLiteral("0:00"));
+        QCOMPARE(timeString(9.99), QStringLiteral("0:09"));
+        QCOMPARE(timeString(59.9), QStringLiteral("0:59"));
+        QCOMPARE(timeString(60), QStringLiteral("1:00"));
+        QCOMPARE(timeString(605.5), QStringLiteral("10:05"));
+        QCOMPARE(timeString(3725), QStringLiteral("62:05"));
+        QCOMPARE(timeString(qQNaN()), QStringLiteral("0:00"));
+        QCOMPARE(timeString(qInf()), QStringLiteral("0:00"));
+        QCOMPARE(timeString(1e300), QStringLiteral("0:00"));
+        QCOMPARE(formatText("my.song.mp3"), QStringLiteral("MP3"));
+        QCOMPARE(formatText("README"), QStringLiteral("README"));
+        QCOMPARE(formatText("trailing."), QString());
+        QCOMPARE(playlistTitle(QUrl::fromLocalFile("/m/a.b.mp3")), QStringLiteral("a.b"));
+    }
+
+    void contentFollowsThePlayer() {
+        auto *dropZone = window().findChild<DropZone *>();
+        auto *audio = window().findChild<AudioPlayerView *>();
+        auto *video = window().findChild<VideoPlayerView *>();
+        QVERIFY(dropZone->isVisible() && !audio->isVisible() && !video->isVisible());
+        QVERIFY(!transportBar().isVisible());
+        QVERIFY(dropZone->width() >= 400 && dropZone->height() >= 200);
+
+        manager().loadMedia(fixtureUrl("tone.mp3"));
+        QTRY_VERIFY(audio->isVisible());
+        QVERIFY(!dropZone->isVisible() && transportBar().isVisible());
+        QVERIFY(audio->width() >= 700 && audio->height() >= 450);
+        QVERIFY(find<QWidget>("fullScreenPlaceholder")->isVisible());
+        QVERIFY(!find<QToolButton>("fullScreenButton")->isVisible());
+
+        manager().loadMedia(fixtureUrl("clip.mp4"));
+        QTRY_VERIFY(video->isVisible());
+        QVERIFY(!audio->isVisible() && transportBar().isVisible());
+        QVERIFY(find<QToolButton>("fullScreenButton")->isVisible());
+        QCOMPARE(find<QToolButton>("fullScreenButton")->toolTip(), QStringLiteral("Full Screen"));
+        QCOMPARE(barOpacity(), 1.0);
+    }
+
+    void dropsLoadTheFirstLocalFileOnly() {
+        auto *dropZone = window().findChild<DropZone *>();
+        QVERIFY(!dragOnto(dropZone, {QUrl("https://example.org/a.mp3")}, false));
+
+        QMimeData data;
+        data.setUrls({fixtureUrl("tone.wav")});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(dropZone, &enter);
+        QVERIFY(dropZone->isTargeted());
+        QDragLeaveEvent leave;
+        QApplication::sendEvent(dropZone, &leave);
+        QVERIFY(!dropZone->isTargeted());
+
+        QVERIFY(dragOnto(dropZone,
+                         {fixtureUrl("tone.wav"), fixtureUrl("clip.mp4"), fixtureUrl("tone.mp3")},
+                         true));
+        QVERIFY(!dropZone->isTargeted());
+        QTRY_COMPARE(manager().fileName(), QStringLiteral("tone.wav"));
+
+        // Once something is loaded, the whole window takes the drop.
+        QVERIFY(dragOnto(&content(), {fixtureUrl("clip.mkv")}, true));
+        QTRY_COMPARE(manager().fileName(), QStringLiteral("clip.mkv"));
+    }
+
+    void openPanelAsksForOneMediaFile() {
+        int runs = 0;
+        open_panel::setRunner([&](QFileDialog &dialog) {
+            ++runs;
+            [&] {
+                QCOMPARE(dialog.fileMode(), QFileDialog::ExistingFile);
+                QCOMPARE(dialog.acceptMode(), QFileDialog::AcceptOpen);
+                QCOMPARE(dialog.nameFilters().size(), 1);
+                for (const QString pattern :
+                     {"*.mp3", "*.m4a", "*.wav", "*.mp4", "*.m4v", "*.mov", "*.avi", "*.mkv"})
+                    QVERIFY(dialog.nameFilters().first().contains(pattern));
+                QVERIFY(!dialog.nameFilters().first().contains("*.txt"));
+            }();
+            if (runs == 1)
+                return int(QDialog::Rejected);
+            dialog.selectUrl(fixtureUrl("tone.m4a"));
+            return int(QDialog::Accepted);
+        });
+        auto *openButton = window().findChild<DropZone *>()->findChild<QPushButton *>();
+        QTest::mouseClick(openButton, Qt::LeftButton);
+        QVERIFY(!manager().player());
+        QTest::mouseClick(openButton, Qt::LeftButton);
+        QCOMPARE(manager().fileName(), QStringLiteral("tone.m4a"));
+        QTRY_VERIFY(transportBar().isVisible());
+        QTest::mouseClick(find<QToolButton>("openFileButton"), Qt::LeftButton);
+        QCOMPARE(runs, 3);
+        QCOMPARE(find<QToolButton>("openFileButton")->toolTip(), QStringLiteral("Open new file"));
+    }
+
+    void transportBarDrivesThePlayer() {
+        manager().loadMedia(fixtureUrl("clip.mp4"));
+        QTRY_VERIFY(transportBar().isVisible());
+        auto *repeat = find<QToolButton>("repeatButton");
+        const QColor blue(10, 132, 255);
+        const struct {
+            RepeatMode mode;
+            const char *symbol;
+            const char *help;
+            bool blue;
+        } cycle[] = {{RepeatMode::allRepeat, "repeat", "Repeat all", true},
+                     {RepeatMode::off, "arrow.right.to.line", "Stop at end", false},
+                     {RepeatMode::one, "repeat.1", "Repeat one", true},
+                     {RepeatMode::all, "arrow.forward.to.line", "Play all", true}};
+        for (const auto &step : cycle) {
+            QTest::mouseClick(repeat, Qt::LeftButton);
+            QCOMPARE(manager().repeatMode(), step.mode);
+            QCOMPARE(manager().isRepeating(), step.mode == RepeatMode::one);
+            QTRY_COMPARE(repeat->property("symbol").toString(), QString(step.symbol));
+            QCOMPARE(repeat->icon().name(), QString(step.symbol));
+            QCOMPARE(repeat->toolTip(), QString(step.help));
+            QCOMPARE(repeat->property("color").value<QColor>() == blue, step.blue);
+        }
+
+        auto *playPause = find<QToolButton>("playPauseButton");
+        QTRY_COMPARE(playPause->property("symbol").toString(), QStringLiteral("pause.fill"));
+        QTest::mouseClick(playPause, Qt::LeftButton);
+        QVERIFY(!manager().isPlaying());
+        QTRY_COMPARE(playPause->property("symbol").toString(), QStringLiteral("play.fill"));
+
+        // Each movement of a held knob seeks at once.
+        auto *slider = find<QSlider>("timeSlider");
+        QTRY_COMPARE(slider->maximum(), 1000);
+        slider->setSliderDown(true);
+        slider->setValue(600);
+        QTRY_VERIFY_WITH_TIMEOUT(qAbs(manager().currentTime() - 0.6) < 0.05, timeoutMs);
+        slider->setValue(200);
+        QTRY_VERIFY_WITH_TIMEOUT(qAbs(manager().currentTime() - 0.2) < 0.05, timeoutMs);
+        slider->setSliderDown(false);
+        QTRY_COMPARE(find<QLabel>("totalTime")->text(), QStringLiteral("0:01"));
+
+        QTest::mouseClick(find<QToolButton>("stopButton"), Qt::LeftButton);
+        QCOMPARE(manager().currentTime(), 0.0);
+        QVERIFY(!manager().isPlaying());
+    }
+
+    void playlistFollowsTheCurrentRow() {
+        for (int i = 0; i < 40; ++i)
+            place("tone.wav", QStringLiteral("%1.wav").arg(i, 2, 10, QChar('0')));
+        manager().loadMedia(QUrl::fromLocalFile(folder->filePath("00.wav")));
+        auto *list = find<QListView>("playlist");
+        QTRY_COMPARE(list->model()->rowCount(), 40);
+        QTRY_COMPARE(find<QLabel>("playlistHeader")->text(), QStringLiteral("Playlist (40)"));
+        QCOMPARE(find<QLabel>("position")->text(), QStringLiteral("1 / 40"));
+        QVERIFY(!find<QToolButton>("previousButton")->isEnabled());
+        QVERIFY(find<QToolButton>("nextButton")->isEnabled());
+        QCOMPARE(list->verticalScrollBar()->value(), 0);
+
+        // Moving far down scrolls the current row to the middle of the list.
+        manager().setCurrentIndex(29);
+        manager().loadMedia(QUrl::fromLocalFile(folder->filePath("29.wav")));
+        QTest::mouseClick(find<QToolButton>("nextButton"), Qt::LeftButton);
+        QCOMPARE(manager().currentIndex(), 30);
+        QTRY_COMPARE(find<QLabel>("position")->text(), QStringLiteral("31 / 40"));
+        const auto currentRowCentred = [&] {
+            const QRect row = list->visualRect(list->model()->index(30, 0));
+            return qAbs(row.center().y() - list->viewport()->height() / 2) <= row.height();
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(currentRowCentred(), timeoutMs);
+        QVERIFY(find<QToolButton>("previousButton")->isEnabled());
+
+        // Clicking the current row loads it again.
+        std::weak_ptr<MediaPlayer> before = manager().player();
+        const QRect row = list->visualRect(list->model()->index(30, 0));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.center());
+        QVERIFY(before.expired());
+        QCOMPARE(manager().currentIndex(), 30);
+
+        // Played through from the last entry, allRepeat wraps and the list follows to the top.
+        manager().setRepeatMode(RepeatMode::allRepeat);
+        manager().setCurrentIndex(39);
+        manager().loadMedia(QUrl::fromLocalFile(folder->filePath("39.wav")));
+        QTRY_VERIFY_WITH_TIMEOUT(manager().currentIndex() >= 0 && manager().currentIndex() < 3,
+                                 timeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(list->verticalScrollBar()->value(), 0, timeoutMs);
+    }
+
+    void loadErrorIsShownInPlainWords() {
+        manager().loadMedia(QUrl::fromLocalFile(folder->filePath("gone.mp3")));
+        auto *error = find<QLabel>("loadError");
+        QTRY_COMPARE(error->text(), QStringLiteral("Cannot play gone.mp3: file not found"));
+        QVERIFY(error->isVisible());
+        manager().loadMedia(fixtureUrl("tone.mp3"));
+        QTRY_VERIFY(!error->isVisible());
+    }
+
+    void customFullScreenEntersAndLeavesExactly() {
+        window().setGeometry(QRect(100, 120, 640, 400));
+        const QRect before = window().geometry();
+        delegate->exitCustomFullScreen();
+        QCOMPARE(window().geometry(), before);
+
+        delegate->enterCustomFullScreen();
+        QVERIFY(delegate->isInCustomFullScreen());
+        QVERIFY(window().windowFlags() & Qt::FramelessWindowHint);
+        QVERIFY(window().windowFlags() & Qt::WindowStaysOnTopHint);
+        QCOMPARE(window().geometry(), window().screen()->geometry());
+        QVERIFY(window().isVisible());
+        delegate->enterCustomFullScreen();
+        QCOMPARE(*delegate->savedWindowFrame(), before);
+
+        // A video loaded meanwhile fits the window; leaving restores the frame from before.
+        manager().loadMedia(fixtureUrl("clip.mp4"));
+        QTRY_VERIFY_WITH_TIMEOUT(window().geometry().size() == QSize(320, 300), timeoutMs);
+        QVERIFY(delegate->isInCustomFullScreen());
+
+        // Escape, with modifiers too, leaves.
+        QTest::keyClick(&window(), Qt::Key_Escape, Qt::ShiftModifier);
+        QVERIFY(!delegate->isInCustomFullScreen());
+        QVERIFY(!(window().windowFlags() & Qt::FramelessWindowHint));
+        QVERIFY(!(window().windowFlags() & Qt::WindowStaysOnTopHint));
+        QCOMPARE(window().geometry(), before);
+        QTRY_VERIFY_WITH_TIMEOUT(!content().isFullScreen(), timeoutMs);
+
+        // The transport bar's button toggles it as well.
+        QTest::mouseClick(find<QToolButton>("fullScreenButton"), Qt::LeftButton);
+        QVERIFY(delegate->isInCustomFullScreen());
+        QTRY_VERIFY_WITH_TIMEOUT(content().isFullScreen(), timeoutMs);
+        QTest::mouseClick(find<QToolButton>("fullScreenButton"), Qt::LeftButton);
+        QVERIFY(!delegate->isInCustomFullScreen());
+        QCOMPARE(window().geometry(), before);
+    }
+
+    void barFadesOnlyOverAPlayingVideoInFullScreen() {
+        place("tone.wav", "a.wav");
+        manager().setRepeatMode(RepeatMode::one);
+        auto *video = window().findChild<VideoPlayerView *>();
+        auto *idle = content().findChild<QTimer *>("mouseIdleTimer");
+
+        // Audio in full screen: no idle count, the bar stays.
+        manager().loadMedia(QUrl::fromLocalFile(folder->filePath("a.wav")));
+        delegate->enterCustomFullScreen();
+        QTRY_VERIFY_WITH_TIMEOUT(content().isFullScreen(), timeoutMs);
+        QVERIFY(!idle->isActive());
+        QCOMPARE(barOpacity(), 1.0);
+
+        // A double-click on a playing video enters full screen; a press starts the count.
+        delegate->exitCustomFullScreen();
+        manager().loadMedia(fixtureUrl("clip.mp4"));
+        QTRY_VERIFY(video->isVisible());
+        QTest::mouseDClick(video, Qt::LeftButton);
+        QVERIFY(delegate->isInCustomFullScreen());
+        QTRY_VERIFY_WITH_TIMEOUT(content().isFullScreen(), 1000);
+        QTest::mousePress(video, Qt::LeftButton);
+        QTest::mouseRelease(video, Qt::LeftButton);
+        QVERIFY(idle->isActive());
+        QSignalSpy fired(idle, &QTimer::timeout);
+        QVERIFY(fired.wait(timeoutMs));
+        QVERIFY(!content().showControls());
+        QTRY_COMPARE_WITH_TIMEOUT(barOpacity(), 0.0, timeoutMs);
+        QVERIFY(transportBar().isVisible());
+        const int videoHeight = video->height();
+
+        // A press shows it again, in place.
+        QTest::mousePress(video, Qt::LeftButton);
+        QTest::mouseRelease(video, Qt::LeftButton);
+        QVERIFY(content().showControls());
+        QTRY_COMPARE_WITH_TIMEOUT(barOpacity(), 1.0, timeoutMs);
+        QCOMPARE(video->height(), videoHeight);
+
+        // A paused video does not hide it.
+        manager().pause();
+        QTest::mousePress(video, Qt::LeftButton);
+        QTest::mouseRelease(video, Qt::LeftButton);
+        QVERIFY(fired.wait(timeoutMs));
+        QVERIFY(content().showControls());
+        QCOMPARE(barOpacity(), 1.0);
+    }
+
+    void videoShowsItsPictureWhateverCameBefore() {
+        // Opened while the window is minimized.
+        window().showMinimized();
+        manager().loadMedia(fixtureUrl("clip.mp4"));
+        QTRY_VERIFY_WITH_TIMEOUT(manager().currentTime() > 0.1, timeoutMs);
+        window().showNormal();
+        QVERIFY(QTest::qWaitForWindowExposed(&window()));
+        QVERIFY(videoShowsClip());
+
+        // Right after an audio file.
+        manager().loadMedia(fixtureUrl("tone.mp3"));
+        QTRY_VERIFY(!window().findChild<VideoPlayerView *>()->isVisible());
+        manager().loadMedia(fixtureUrl("clip.mkv"));
+        QVERIFY(videoShowsClip());
+
+        // Right after another video, on the same surface.
+        auto *surface = window().findChild<VideoPlayerView *>();
+        manager().loadMedia(fixtureUrl("clip.mov"));
+        QTRY_COMPARE(surface->player(), manager().player());
+        QVERIFY(videoShowsClip());
+        QCOMPARE(window().findChild<VideoPlayerView *>(), surface);
+    }
+};
+
+int main(int argc, char *argv[]) {
+    test_support::isolateSettings();
+    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication application(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Sonavel"));
+    QApplication::setApplicationName(QStringLiteral("Sonavel"));
+    ViewsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_views.moc"
