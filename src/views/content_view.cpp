@@ -50,12 +50,8 @@ ContentView::ContentView(PlayerManager &playerManager, QStringList arguments, QW
     setAcceptDrops(true);
 
     dropZone_ = new DropZone(playerManager_, this);
-    videoView_ = new VideoPlayerView(this);
     audioView_ = new AudioPlayerView(playerManager_, this);
     audioView_->setMinimumSize(700, 450);
-    connect(videoView_, &VideoPlayerView::pointerEntered, this, &ContentView::revealControls);
-    connect(videoView_, &VideoPlayerView::pressedOrDragged, this, &ContentView::revealControls);
-    connect(videoView_, &VideoPlayerView::doubleClicked, this, &ContentView::toggleFullScreen);
 
     transportBar_ = new QWidget(this);
     transportBar_->setObjectName(QStringLiteral("transportBar"));
@@ -76,13 +72,12 @@ ContentView::ContentView(PlayerManager &playerManager, QStringList arguments, QW
     connect(fade_, &QPropertyAnimation::finished, this,
             [this] { controlsOpacity_->setEnabled(controlsOpacity_->opacity() < 1); });
 
-    auto *stack = new QVBoxLayout(this);
-    stack->setContentsMargins(0, 0, 0, 0);
-    stack->setSpacing(0);
-    stack->addWidget(dropZone_, 1);
-    stack->addWidget(videoView_, 1);
-    stack->addWidget(audioView_, 1);
-    stack->addWidget(transportBar_);
+    stack_ = new QVBoxLayout(this);
+    stack_->setContentsMargins(0, 0, 0, 0);
+    stack_->setSpacing(0);
+    stack_->addWidget(dropZone_, 1);
+    stack_->addWidget(audioView_, 1);
+    stack_->addWidget(transportBar_);
 
     mouseIdleTimer_.setSingleShot(true);
     mouseIdleTimer_.setInterval(idleTimeoutMs);
@@ -105,10 +100,26 @@ void ContentView::redraw() {
     const bool video = loaded && playerManager_.isVideo();
     dropZone_->setVisible(!loaded);
     audioView_->setVisible(loaded && !video);
-    if (video)
+    if (video) {
+        if (!videoView_)
+            createVideoView();
         videoView_->setPlayer(playerManager_.player());
-    videoView_->setVisible(video);
+    } else if (videoView_) {
+        // The surface lives only while a video is shown: an OpenGL widget makes the whole
+        // window compose through OpenGL, which audio alone does not need.
+        delete videoView_;
+        videoView_ = nullptr;
+    }
     transportBar_->setVisible(loaded);
+}
+
+void ContentView::createVideoView() {
+    videoView_ = new VideoPlayerView(this);
+    connect(videoView_, &VideoPlayerView::pointerEntered, this, &ContentView::revealControls);
+    connect(videoView_, &VideoPlayerView::pressedOrDragged, this, &ContentView::revealControls);
+    connect(videoView_, &VideoPlayerView::doubleClicked, this, &ContentView::toggleFullScreen);
+    stack_->insertWidget(stack_->indexOf(transportBar_), videoView_, 1);
+    videoView_->show();
 }
 
 void ContentView::showEvent(QShowEvent *event) {
@@ -180,7 +191,7 @@ void ContentView::setIsFullScreen(bool fullScreen) {
     controlsOpacity_->setEnabled(!visible);
     // A pointer already resting on the video when full screen begins counts as entering it:
     // otherwise the bar would stay until the pointer moves out and back in.
-    if (isFullScreen_ && videoView_->isVisible() && videoView_->underMouse())
+    if (isFullScreen_ && videoView_ && videoView_->underMouse())
         revealControls();
 }
 

@@ -10,6 +10,7 @@ class PlayerControls;
 class PlayerManager;
 class QGraphicsOpacityEffect;
 class QPropertyAnimation;
+class QVBoxLayout;
 class VideoPlayerView;
 
 // The window's content: the drop zone while nothing is loaded, else the video or the audio
@@ -34,6 +35,7 @@ protected:
 
 private:
     void redraw();
+    void createVideoView();
     void runStartUpActions();
     void resetMouseTimer();
     void setupKeyboardMonitor();
@@ -51,6 +53,7 @@ private:
     AudioPlayerView *audioView_ = nullptr;
     QWidget *transportBar_ = nullptr;
     PlayerControls *controls_ = nullptr;
+    QVBoxLayout *stack_ = nullptr;
     QGraphicsOpacityEffect *controlsOpacity_ = nullptr;
     QPropertyAnimation *fade_ = nullptr;
 
