@@ -15,3 +15,23 @@ echo "== loadMedia to the first time report"
 "$build/bench/playback_bench" start "$fixtures/tone.mp3" "$fixtures/clip.mp4" 2>/dev/null
 echo "== Bare mpv, process start to playback start"
 python3 "$root/bench/bare_mpv_start.py" "$fixtures/tone.mp3" "$fixtures/clip.mp4"
+
+# In the window, on a private X server: a 30 s song and a 30 s 1280x720 30 fps H.264 clip.
+media=$(mktemp -d)
+trap 'rm -rf "$media"' EXIT
+ffmpeg -nostdin -loglevel error -f lavfi -i sine=duration=30 -c:a libmp3lame "$media/song.mp3"
+ffmpeg -nostdin -loglevel error -f lavfi -i testsrc2=size=1280x720:rate=30:duration=30 \
+    -f lavfi -i sine=duration=30 -pix_fmt yuv420p -c:v libx264 -preset fast -c:a aac -shortest \
+    "$media/clip720.mp4"
+export XDG_RUNTIME_DIR="$media" XDG_CONFIG_HOME="$media/config"
+xvfb-run -a -s "-screen 0 1920x1080x24" sh -c "
+    echo '== Audio playing, window visible'
+    '$build/bench/ui_bench' audio '$media/song.mp3' 10 2>/dev/null
+    python3 '$root/bench/bare_mpv_cpu.py' 10 '$media/song.mp3' --no-video --ao=null
+    echo '== 1280x720 30 fps video playing in the window'
+    '$build/bench/ui_bench' video '$media/clip720.mp4' 10 2>/dev/null
+    python3 '$root/bench/bare_mpv_cpu.py' 10 '$media/clip720.mp4' --vo=gpu --gpu-context=x11egl --ao=null
+    echo '== Loaded and paused'
+    '$build/bench/ui_bench' paused '$media/song.mp3' 10 2>/dev/null
+    '$build/bench/ui_bench' paused '$media/clip720.mp4' 10 2>/dev/null
+"
