@@ -14,6 +14,7 @@
 #include <QDragEnterEvent>
 #include <QGraphicsOpacityEffect>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPropertyAnimation>
 #include <QVBoxLayout>
 
@@ -52,6 +53,18 @@ ContentView::ContentView(PlayerManager &playerManager, QStringList arguments, QW
     dropZone_ = new DropZone(playerManager_, this);
     audioView_ = new AudioPlayerView(playerManager_, this);
     audioView_->setMinimumSize(700, 450);
+    // A video that cannot be played says why where its picture would be.
+    videoError_ = new QLabel(this);
+    videoError_->setObjectName(QStringLiteral("videoLoadError"));
+    videoError_->setAlignment(Qt::AlignCenter);
+    videoError_->setWordWrap(true);
+    videoError_->setMargin(20);
+    videoError_->setFont(style::font(TextStyle::body));
+    videoError_->setAutoFillBackground(true);
+    QPalette errorPalette = videoError_->palette();
+    errorPalette.setColor(QPalette::Window, Qt::black);
+    errorPalette.setColor(QPalette::WindowText, style::gray());
+    videoError_->setPalette(errorPalette);
 
     transportBar_ = new QWidget(this);
     transportBar_->setObjectName(QStringLiteral("transportBar"));
@@ -77,6 +90,7 @@ ContentView::ContentView(PlayerManager &playerManager, QStringList arguments, QW
     stack_->setSpacing(0);
     stack_->addWidget(dropZone_, 1);
     stack_->addWidget(audioView_, 1);
+    stack_->addWidget(videoError_, 1);
     stack_->addWidget(transportBar_);
 
     mouseIdleTimer_.setSingleShot(true);
@@ -97,9 +111,12 @@ ContentView::ContentView(PlayerManager &playerManager, QStringList arguments, QW
 
 void ContentView::redraw() {
     const bool loaded = playerManager_.player() != nullptr;
-    const bool video = loaded && playerManager_.isVideo();
+    const bool failed = !playerManager_.loadError().isEmpty();
+    const bool video = loaded && playerManager_.isVideo() && !failed;
     dropZone_->setVisible(!loaded);
-    audioView_->setVisible(loaded && !video);
+    videoError_->setText(playerManager_.loadError());
+    videoError_->setVisible(loaded && playerManager_.isVideo() && failed);
+    audioView_->setVisible(loaded && !playerManager_.isVideo());
     if (video) {
         if (!videoView_)
             createVideoView();

@@ -9,6 +9,7 @@ class DropZone;
 class PlayerControls;
 class PlayerManager;
 class QGraphicsOpacityEffect;
+class QLabel;
 class QPropertyAnimation;
 class QVBoxLayout;
 class VideoPlayerView;
@@ -51,6 +52,7 @@ private:
     DropZone *dropZone_ = nullptr;
     VideoPlayerView *videoView_ = nullptr;
     AudioPlayerView *audioView_ = nullptr;
+    QLabel *videoError_ = nullptr;
     QWidget *transportBar_ = nullptr;
     PlayerControls *controls_ = nullptr;
     QVBoxLayout *stack_ = nullptr;

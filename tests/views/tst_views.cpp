@@ -304,6 +304,16 @@ private Q_SLOTS:
         QVERIFY(error->isVisible());
         manager().loadMedia(fixtureUrl("tone.mp3"));
         QTRY_VERIFY(!error->isVisible());
+
+        const QUrl broken = place("text.mkv", "clip.mkv");
+        manager().loadMedia(broken);
+        auto *videoError = find<QLabel>("videoLoadError");
+        QTRY_VERIFY(videoError->isVisible());
+        QVERIFY(videoError->text().startsWith(QStringLiteral("Cannot play clip.mkv: ")));
+        QVERIFY(transportBar().isVisible());
+        manager().loadMedia(fixtureUrl("clip.mp4"));
+        QTRY_VERIFY(!videoError->isVisible());
+        QTRY_VERIFY(window().findChild<VideoPlayerView *>());
     }
 
     void customFullScreenEntersAndLeavesExactly() {
