@@ -1,11 +1,14 @@
 #include "app/app_delegate.h"
 
 #include "app/dark_appearance.h"
+#include "app/main_menu.h"
 #include "app/window_fitting.h"
 #include "app/window_frame_text.h"
 #include "i18n/localization.h"
+#include "playback/media_kind.h"
 #include "playback/player_manager.h"
 #include "views/content_view.h"
+#include "views/open_panel.h"
 
 #include <QApplication>
 #include <QMainWindow>
@@ -51,6 +54,51 @@ void AppDelegate::applicationDidFinishLaunching() {
     window_->setCentralWidget(contentView);
     qApp->setQuitOnLastWindowClosed(applicationShouldTerminateAfterLastWindowClosed());
     window_->show();
+    setupMenu();
+}
+
+void AppDelegate::setupMenu() {
+    buildMainMenu(*window_, Localization::shared(),
+                  {.quit = [] { QCoreApplication::quit(); },
+                   .openFile = [this] { openFile(); },
+                   .close = [this] { window_->close(); },
+                   .toggleFullScreen = [this] { toggleFullScreenMenu(); }});
+}
+
+void AppDelegate::openFile() {
+    const QUrl chosen = open_panel::chooseMediaFile(window_.get());
+    if (!chosen.isEmpty())
+        playerManager_->loadMedia(chosen);
+}
+
+void AppDelegate::toggleFullScreenMenu() {
+    toggleCustomFullScreen();
+}
+
+void AppDelegate::openFileHandedOver(const QString &path) {
+    const QUrl file = media_kind::localFileUrl(path);
+    if (file.isEmpty())
+        return;
+    // Deferred to the event loop: a hand-over may arrive before launching has finished.
+    QMetaObject::invokeMethod(
+        this,
+        [this, file] {
+            if (!playerManager_ || !window_)
+                return;
+            playerManager_->loadMedia(file);
+            bringWindowForward();
+        },
+        Qt::QueuedConnection);
+}
+
+void AppDelegate::bringWindowForward() {
+    if (!window_)
+        return;
+    if (window_->isMinimized())
+        window_->showNormal();
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
 }
 
 void AppDelegate::enterCustomFullScreen() {
@@ -103,7 +151,12 @@ void AppDelegate::resizeAndPositionWindow(QSizeF size, bool isVideo) {
     const QRect outer = window_->frameGeometry();
     const QMargins decorations(client.left() - outer.left(), client.top() - outer.top(),
                                outer.right() - client.right(), outer.bottom() - client.bottom());
-    const QRectF usable = screen->availableGeometry().marginsRemoved(decorations);
-    window_->setGeometry(fitWindowFrame(size, usable).toRect());
+    // The menu bar sits in the window here, above the content: the video gets the room the
+    // fit gives it, and the window is that much taller.
+    const QWidget *menuBar = window_->menuWidget();
+    const int menuHeight = menuBar && menuBar->isVisible() ? menuBar->height() : 0;
+    const QRectF usable =
+        screen->availableGeometry().marginsRemoved(decorations).adjusted(0, menuHeight, 0, 0);
+    window_->setGeometry(fitWindowFrame(size, usable).toRect().adjusted(0, -menuHeight, 0, 0));
     saveWindowPosition();
 }

@@ -25,6 +25,15 @@ public:
     void applicationDidFinishLaunching();
     bool applicationShouldTerminateAfterLastWindowClosed() const { return true; }
 
+    // The main menu, built once.
+    void setupMenu();
+    // File > Open: the open panel, then the chosen file plays.
+    void openFile();
+    void toggleFullScreenMenu();
+    // A file the system or a second start hands over: played, and the window comes forward.
+    void openFileHandedOver(const QString &path);
+    void bringWindowForward();
+
     // Stores the window's frame (its client area, as restored at launch) under "windowFrame".
     void saveWindowPosition();
     void resizeAndPositionWindow(QSizeF size, bool isVideo) override;

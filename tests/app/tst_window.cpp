@@ -1,11 +1,17 @@
 #include "app/app_delegate.h"
+#include "app/main_menu.h"
 #include "app/window_fitting.h"
 #include "app/window_frame_text.h"
+#include "i18n/localization.h"
 #include "playback/player_manager.h"
 #include "support/test_support.h"
+#include "views/open_panel.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QScreen>
 #include <QSettings>
 #include <QTimer>
@@ -121,8 +127,12 @@ private Q_SLOTS:
         delegate->playerManager()->loadMedia(
             QUrl::fromLocalFile(test_support::fixture("full-hd.mp4")));
         QTRY_VERIFY_WITH_TIMEOUT(!storedFrame().isEmpty(), timeoutMs);
-        // 1920x1080 shrunk into 1440x900 less the allowances: 1400 wide, 787.5 + 60 high.
-        QCOMPARE(window->geometry().size(), QSize(1400, 848));
+        // 1920x1080 shrunk into the screen less the allowances and the menu bar.
+        const QRect available = window->screen()->availableGeometry();
+        QVERIFY(available.contains(window->geometry()));
+        QVERIFY(window->width() <= available.width() - 40);
+        const int content = window->centralWidget()->height();
+        QVERIFY(qAbs(window->width() * 1080.0 / 1920 + 60 - content) <= 2);
         const QString fitted = storedFrame();
         QCOMPARE(fitted, window_frame_text::toString(window->geometry()));
 
@@ -156,11 +166,80 @@ private Q_SLOTS:
         QVERIFY(!remote->playerManager()->player());
     }
 
+    void mainMenuInTwoLanguagesWithItsShortcuts() {
+        auto delegate = launch();
+        QMainWindow *window = delegate->window();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        const auto titles = [](const QMenu *menu) {
+            QStringList result;
+            for (const QAction *action : menu->actions())
+                result << (action->isSeparator() ? QStringLiteral("-") : action->text());
+            return result;
+        };
+        QCOMPARE(window->menuBar()->actions().size(), 3);
+        auto *application = window->findChild<QMenu *>("applicationMenu");
+        auto *file = window->findChild<QMenu *>("fileMenu");
+        auto *view = window->findChild<QMenu *>("viewMenu");
+        QCOMPARE(application->title(), QStringLiteral("Sonavel"));
+        QCOMPARE(titles(application), QStringList{"Quit Sonavel"});
+        QCOMPARE(file->title(), QStringLiteral("File"));
+        QCOMPARE(titles(file), (QStringList{"Open...", "-", "Close"}));
+        QCOMPARE(view->title(), QStringLiteral("View"));
+        QCOMPARE(titles(view), QStringList{"Enter Full Screen"});
+        QCOMPARE(application->actions().first()->shortcut(), QKeySequence("Ctrl+Q"));
+        QCOMPARE(file->actions().first()->shortcut(), QKeySequence("Ctrl+O"));
+        QCOMPARE(file->actions().last()->shortcut(), QKeySequence("Ctrl+W"));
+        QCOMPARE(view->actions().first()->shortcuts(),
+                 (QList<QKeySequence>{QKeySequence("Ctrl+Meta+F"), QKeySequence("F11")}));
+
+        // The full-screen keys toggle, also while the menu bar is hidden.
+        QTest::keyClick(window, Qt::Key_F, Qt::ControlModifier | Qt::MetaModifier);
+        QVERIFY(delegate->isInCustomFullScreen());
+        QVERIFY(!window->menuBar()->isVisible());
+        QTest::keyClick(window, Qt::Key_F11);
+        QVERIFY(!delegate->isInCustomFullScreen());
+        QVERIFY(window->menuBar()->isVisible());
+
+        QMainWindow japanese;
+        buildMainMenu(japanese, Localization(QStringList{"ja-JP"}), {});
+        QCOMPARE(japanese.findChild<QMenu *>("fileMenu")->title(), QStringLiteral("ファイル"));
+        QCOMPARE(titles(japanese.findChild<QMenu *>("fileMenu")),
+                 (QStringList{"開く...", "-", "閉じる"}));
+        QCOMPARE(titles(japanese.findChild<QMenu *>("applicationMenu")),
+                 QStringList{"Sonavelを終了"});
+        QCOMPARE(titles(japanese.findChild<QMenu *>("viewMenu")), QStringList{"Enter Full Screen"});
+    }
+
+    void openCommandAndHandedOverFiles() {
+        auto delegate = launch();
+        delegate->window()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(delegate->window()));
+        open_panel::setRunner([](QFileDialog &dialog) {
+            dialog.selectUrl(QUrl::fromLocalFile(test_support::fixture("tone.wav")));
+            return int(QDialog::Accepted);
+        });
+        QTest::keyClick(delegate->window(), Qt::Key_O, Qt::ControlModifier);
+        open_panel::setRunner([](QFileDialog &dialog) { return dialog.exec(); });
+        QCOMPARE(delegate->playerManager()->fileName(), QStringLiteral("tone.wav"));
+
+        // Handed over: loaded from the event loop, and the window comes forward.
+        delegate->window()->showMinimized();
+        delegate->openFileHandedOver(test_support::fixture("tone.mp3"));
+        QCOMPARE(delegate->playerManager()->fileName(), QStringLiteral("tone.wav"));
+        QTRY_COMPARE(delegate->playerManager()->fileName(), QStringLiteral("tone.mp3"));
+        QTRY_VERIFY(!delegate->window()->isMinimized());
+    }
+
     void closingTheWindowQuits() {
         auto delegate = launch();
-        QVERIFY(QTest::qWaitForWindowExposed(delegate->window()));
+        delegate->window()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(delegate->window()));
         // Quitting needs a running event loop: close the window from inside one.
-        QTimer::singleShot(0, delegate->window(), &QWidget::close);
+        // Ctrl+W closes it.
+        QTimer::singleShot(0, delegate->window(), [&] {
+            QTest::keyClick(delegate->window(), Qt::Key_W, Qt::ControlModifier);
+        });
         QTimer watchdog;
         watchdog.callOnTimeout([] { QCoreApplication::exit(1); });
         watchdog.start(timeoutMs);

@@ -333,7 +333,7 @@ private Q_SLOTS:
 
         // A video loaded meanwhile fits the window; leaving restores the frame from before.
         manager().loadMedia(fixtureUrl("clip.mp4"));
-        QTRY_VERIFY_WITH_TIMEOUT(window().geometry().size() == QSize(320, 300), timeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(content().size() == QSize(320, 300), timeoutMs);
         QVERIFY(delegate->isInCustomFullScreen());
 
         // Escape, with modifiers too, leaves.
