@@ -1,4 +1,6 @@
 #include "app/app_delegate.h"
+#include "app/single_instance.h"
+#include "playback/media_kind.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -11,7 +13,20 @@ int main(int argc, char *argv[]) {
     QApplication::setApplicationName(QStringLiteral("Sonavel"));
     QApplication::setDesktopFileName(QStringLiteral("io.sonavel.Sonavel"));
 
-    AppDelegate delegate(QApplication::arguments());
+    const QStringList arguments = QApplication::arguments();
+    SingleInstance instance;
+    if (!instance.claim()) {
+        const QUrl file = media_kind::localFileUrl(arguments.value(1));
+        if (instance.handOver(file.isEmpty() ? QString() : file.toLocalFile()))
+            return 0;
+        // The running instance does not answer: play here rather than not at all.
+    }
+
+    AppDelegate delegate(arguments);
+    QObject::connect(&instance, &SingleInstance::fileHandedOver, &delegate,
+                     &AppDelegate::openFileHandedOver);
+    QObject::connect(&instance, &SingleInstance::activationRequested, &delegate,
+                     &AppDelegate::bringWindowForward);
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
     return QApplication::exec();
 }

@@ -1,0 +1,144 @@
+#include "app/single_instance.h"
+#include "support/test_support.h"
+
+#include <QCoreApplication>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QSignalSpy>
+
+#include <future>
+
+using test_support::timeoutMs;
+
+class SingleInstanceTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> runtime;
+
+    // A real second start of Sonavel, sharing this test's runtime folder.
+    std::unique_ptr<QProcess> start(const QStringList &arguments) {
+        auto process = std::make_unique<QProcess>();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_RUNTIME_DIR", runtime->path());
+        environment.insert("XDG_CONFIG_HOME", runtime->filePath("config"));
+        process->setProcessEnvironment(environment);
+        process->setWorkingDirectory(test_support::fixture(QString()));
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process->start(QStringLiteral(SONAVEL_BINARY), arguments);
+        return process;
+    }
+
+    // A client with blocking calls, on a thread of its own: the server here needs this
+    // thread's event loop to answer.
+    bool handOver(const QString &path) {
+        auto result = std::async(std::launch::async, [folder = runtime->path(), path] {
+            return SingleInstance(folder).handOver(path);
+        });
+        const bool answered = QTest::qWaitFor(
+            [&] { return result.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+            timeoutMs);
+        return answered && result.get();
+    }
+
+private Q_SLOTS:
+    void init() {
+        runtime = std::make_unique<QTemporaryDir>();
+        QVERIFY(QFile::setPermissions(runtime->path(), QFileDevice::ReadOwner |
+                                                           QFileDevice::WriteOwner |
+                                                           QFileDevice::ExeOwner));
+    }
+
+    void secondStartHandsItsFileOver() {
+        SingleInstance primary(runtime->path());
+        QVERIFY(primary.claim());
+        QVERIFY(!SingleInstance(runtime->path()).claim());
+        QSignalSpy files(&primary, &SingleInstance::fileHandedOver);
+        QSignalSpy shows(&primary, &SingleInstance::activationRequested);
+
+        // A relative name is made absolute against the second start's working folder.
+        auto second = start({"tone.mp3"});
+        QVERIFY(files.wait(timeoutMs));
+        QCOMPARE(files.first().first().toString(), test_support::fixture("tone.mp3"));
+        QVERIFY(second->waitForFinished(timeoutMs));
+        QCOMPARE(second->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second->exitCode(), 0);
+
+        // Any name travels whole; no file just brings the window forward.
+        const QString odd = runtime->filePath("two\nlines \"and\" ümlaut %20.mp3");
+        QVERIFY(handOver(odd));
+        QTRY_COMPARE(files.size(), 2);
+        QCOMPARE(files.last().first().toString(), odd);
+        auto third = start({});
+        QVERIFY(shows.wait(timeoutMs));
+        QVERIFY(third->waitForFinished(timeoutMs));
+        QCOMPARE(third->exitCode(), 0);
+
+        // Only this user may connect.
+        const QFileInfo socket(primary.socketPath());
+        QVERIFY(!(socket.permissions() & (QFileDevice::ReadOther | QFileDevice::WriteOther |
+                                          QFileDevice::ReadGroup | QFileDevice::WriteGroup)));
+    }
+
+    void leftoversOfACrashAreRecovered() {
+        // A lock naming a process that is gone, and a dead socket.
+        QFile lock(runtime->filePath("io.sonavel.Sonavel.lock"));
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        lock.write("2147483000\nsonavel\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+        lock.close();
+        SingleInstance probe(runtime->path());
+        QFile socket(probe.socketPath());
+        QVERIFY(socket.open(QIODevice::WriteOnly));
+        socket.close();
+
+        SingleInstance primary(runtime->path());
+        QVERIFY(primary.claim());
+        QSignalSpy files(&primary, &SingleInstance::fileHandedOver);
+        QVERIFY(handOver("/music/a.mp3"));
+        QTRY_COMPARE(files.size(), 1);
+    }
+
+    void garbageOnTheSocketIsDropped() {
+        SingleInstance primary(runtime->path());
+        QVERIFY(primary.claim());
+        QSignalSpy files(&primary, &SingleInstance::fileHandedOver);
+        QSignalSpy shows(&primary, &SingleInstance::activationRequested);
+        for (const QByteArray &garbage :
+             {QByteArray(200 * 1024, 'x'), QByteArray("open relative/path.mp3\n"),
+              QByteArray("open http://example.org/a.mp3\n"), QByteArray("rm -rf /\n"),
+              QByteArray("\0\0\0\n", 4)}) {
+            QLocalSocket client;
+            client.connectToServer(primary.socketPath());
+            QVERIFY(client.waitForConnected(timeoutMs));
+            client.write(garbage);
+            client.flush();
+            QTRY_COMPARE_WITH_TIMEOUT(client.state(), QLocalSocket::UnconnectedState, timeoutMs);
+        }
+        QCOMPARE(files.size() + shows.size(), 0);
+        QVERIFY(handOver("/music/b.mp3"));
+        QTRY_COMPARE(files.size(), 1);
+    }
+
+    void simultaneousStartsLeaveOneInstance() {
+        std::vector<std::unique_ptr<QProcess>> starts;
+        for (int i = 0; i < 6; ++i)
+            starts.push_back(start({}));
+        // Five hand over and end; the one that took the lock keeps running.
+        const auto finished = [&] {
+            return std::count_if(starts.begin(), starts.end(), [](const auto &process) {
+                return process->state() == QProcess::NotRunning;
+            });
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(finished(), 5, 3 * timeoutMs);
+        for (const auto &process : starts) {
+            if (process->state() == QProcess::NotRunning) {
+                QCOMPARE(process->exitCode(), 0);
+            } else {
+                process->terminate();
+                QVERIFY(process->waitForFinished(timeoutMs));
+            }
+        }
+    }
+};
+
+SONAVEL_TEST_MAIN(SingleInstanceTest, QCoreApplication)
+#include "tst_single_instance.moc"
