@@ -2,6 +2,7 @@
 
 #include "app/dark_appearance.h"
 #include "app/main_menu.h"
+#include "app/tray_icon.h"
 #include "app/window_fitting.h"
 #include "app/window_frame_text.h"
 #include "i18n/localization.h"
@@ -55,6 +56,11 @@ void AppDelegate::applicationDidFinishLaunching() {
     qApp->setQuitOnLastWindowClosed(applicationShouldTerminateAfterLastWindowClosed());
     window_->show();
     setupMenu();
+    setupMenuBarIcon();
+}
+
+void AppDelegate::setupMenuBarIcon() {
+    statusItem_ = std::make_unique<TrayIcon>(*playerManager_, [this] { bringWindowForward(); });
 }
 
 void AppDelegate::setupMenu() {

@@ -11,6 +11,7 @@
 
 class QMainWindow;
 class PlayerManager;
+class TrayIcon;
 
 // Owns the one main window and the one player manager for the whole run, and answers the
 // player manager's request to fit the window to a video.
@@ -27,6 +28,9 @@ public:
 
     // The main menu, built once.
     void setupMenu();
+    // The tray icon and its 0.3 s refresh.
+    void setupMenuBarIcon();
+    TrayIcon *statusItem() const { return statusItem_.get(); }
     // File > Open: the open panel, then the chosen file plays.
     void openFile();
     void toggleFullScreenMenu();
@@ -60,5 +64,6 @@ private:
     // Declared before the window, so the views go before the state they draw from.
     std::unique_ptr<PlayerManager> playerManager_;
     std::unique_ptr<QMainWindow> window_;
+    std::unique_ptr<TrayIcon> statusItem_;
     CustomFullScreen customFullScreen_;
 };

@@ -33,7 +33,8 @@ QString SingleInstance::socketPath() const {
 bool SingleInstance::claim() {
     if (server_)
         return true;
-    lock_ = std::make_unique<QLockFile>(QDir(folder_).filePath(QStringLiteral("io.sonavel.Sonavel.lock")));
+    lock_ = std::make_unique<QLockFile>(
+        QDir(folder_).filePath(QStringLiteral("io.sonavel.Sonavel.lock")));
     // A lock whose owner has died is taken over; a live owner keeps it.
     lock_->setStaleLockTime(0);
     if (!lock_->tryLock(0)) {

@@ -1,5 +1,6 @@
 #include "app/app_delegate.h"
 #include "app/main_menu.h"
+#include "app/tray_icon.h"
 #include "app/window_fitting.h"
 #include "app/window_frame_text.h"
 #include "i18n/localization.h"
@@ -229,6 +230,39 @@ private Q_SLOTS:
         QCOMPARE(delegate->playerManager()->fileName(), QStringLiteral("tone.wav"));
         QTRY_COMPARE(delegate->playerManager()->fileName(), QStringLiteral("tone.mp3"));
         QTRY_VERIFY(!delegate->window()->isMinimized());
+    }
+
+    void trayIconShowsAndTogglesPlayback() {
+        QCOMPARE(TrayIcon::lookFor(false, true), (TrayIcon::Look{"play.circle", "Sonavel"}));
+        QCOMPARE(TrayIcon::lookFor(true, true), (TrayIcon::Look{"pause.circle.fill", "Pause"}));
+        QCOMPARE(TrayIcon::lookFor(true, false), (TrayIcon::Look{"play.circle.fill", "Play"}));
+
+        auto delegate = launch();
+        TrayIcon &tray = *delegate->statusItem();
+        QSystemTrayIcon &icon = tray.systemTrayIcon();
+        QCOMPARE(icon.toolTip(), QStringLiteral("Sonavel"));
+        QVERIFY(icon.contextMenu() == nullptr);
+
+        // Nothing loaded: a click brings the window forward and starts nothing.
+        delegate->window()->showMinimized();
+        Q_EMIT icon.activated(QSystemTrayIcon::Trigger);
+        QTRY_VERIFY(!delegate->window()->isMinimized());
+        QVERIFY(!delegate->playerManager()->isPlaying());
+
+        delegate->playerManager()->loadMedia(
+            QUrl::fromLocalFile(test_support::fixture("tone.wav")));
+        QTRY_COMPARE_WITH_TIMEOUT(tray.look().symbol, QStringLiteral("pause.circle.fill"), 1000);
+        Q_EMIT icon.activated(QSystemTrayIcon::Trigger);
+        QVERIFY(!delegate->playerManager()->isPlaying());
+        QTRY_COMPARE_WITH_TIMEOUT(icon.toolTip(), QStringLiteral("Play"), 1000);
+        Q_EMIT icon.activated(QSystemTrayIcon::Trigger);
+        QVERIFY(delegate->playerManager()->isPlaying());
+
+        // A right click only brings the window forward.
+        delegate->window()->showMinimized();
+        Q_EMIT icon.activated(QSystemTrayIcon::Context);
+        QTRY_VERIFY(!delegate->window()->isMinimized());
+        QVERIFY(delegate->playerManager()->isPlaying());
     }
 
     void closingTheWindowQuits() {
