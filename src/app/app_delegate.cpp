@@ -1,6 +1,7 @@
 #include "app/app_delegate.h"
 
 #include "app/dark_appearance.h"
+#include "app/default_player_prompt.h"
 #include "app/main_menu.h"
 #include "app/tray_icon.h"
 #include "app/window_fitting.h"
@@ -57,6 +58,12 @@ void AppDelegate::applicationDidFinishLaunching() {
     window_->show();
     setupMenu();
     setupMenuBarIcon();
+    checkDefaultPlayer();
+}
+
+void AppDelegate::checkDefaultPlayer() {
+    defaultPlayerPrompt_ = std::make_unique<DefaultPlayerPrompt>(window_.get());
+    defaultPlayerPrompt_->checkDefaultPlayer();
 }
 
 void AppDelegate::setupMenuBarIcon() {

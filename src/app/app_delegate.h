@@ -12,6 +12,7 @@
 class QMainWindow;
 class PlayerManager;
 class TrayIcon;
+class DefaultPlayerPrompt;
 
 // Owns the one main window and the one player manager for the whole run, and answers the
 // player manager's request to fit the window to a video.
@@ -31,6 +32,9 @@ public:
     // The tray icon and its 0.3 s refresh.
     void setupMenuBarIcon();
     TrayIcon *statusItem() const { return statusItem_.get(); }
+    // Offers, once per launch, to make Sonavel the default player.
+    void checkDefaultPlayer();
+    DefaultPlayerPrompt *defaultPlayerPrompt() const { return defaultPlayerPrompt_.get(); }
     // File > Open: the open panel, then the chosen file plays.
     void openFile();
     void toggleFullScreenMenu();
@@ -65,5 +69,6 @@ private:
     std::unique_ptr<PlayerManager> playerManager_;
     std::unique_ptr<QMainWindow> window_;
     std::unique_ptr<TrayIcon> statusItem_;
+    std::unique_ptr<DefaultPlayerPrompt> defaultPlayerPrompt_;
     CustomFullScreen customFullScreen_;
 };
