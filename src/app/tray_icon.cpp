@@ -35,8 +35,11 @@ void TrayIcon::refresh() {
 }
 
 void TrayIcon::activated(QSystemTrayIcon::ActivationReason reason) {
-    if (reason == QSystemTrayIcon::Trigger && playerManager_.player())
+    // Every left click acts, the second of a quick pair too (which Qt reports as DoubleClick).
+    const bool leftClick =
+        reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick;
+    if (leftClick && playerManager_.player())
         playerManager_.togglePlayPause();
-    else if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context)
+    else if (leftClick || reason == QSystemTrayIcon::Context)
         bringWindowForward_();
 }

@@ -53,7 +53,7 @@ class WindowTest : public QObject {
     }
 
 private Q_SLOTS:
-    void init() { QSettings().clear(); }
+    void init() { QSettings().remove("windowFrame"); }
 
     void fittingShrinksLargeVideosAndCentresThem() {
         compareRect(fitWindowFrame({1920, 1080}, {0, 0, 1440, 875}), {31.1111, 20, 1377.7778, 835});

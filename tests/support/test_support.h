@@ -73,9 +73,14 @@ inline bool showsUpright(const QImage &shown, const QImage &reference, QRectF re
 }
 
 // Points the settings of the test process at a folder of its own, before Qt reads it.
+// The default-player question stays away (it would wait for an answer), unless a test asks.
 inline void isolateSettings() {
     static QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    QDir(config.path()).mkpath(QStringLiteral("Sonavel"));
+    QFile settings(config.filePath(QStringLiteral("Sonavel/Sonavel.conf")));
+    if (settings.open(QIODevice::WriteOnly))
+        settings.write("[General]\nDontAskDefaultPlayer=true\n");
 }
 
 } // namespace test_support

@@ -104,7 +104,7 @@ class ViewsTest : public QObject {
 
 private Q_SLOTS:
     void init() {
-        QSettings().clear();
+        QSettings().remove("windowFrame");
         folder = std::make_unique<QTemporaryDir>();
         delegate = std::make_unique<AppDelegate>(QStringList{"sonavel"}, renderingEngine());
         delegate->applicationDidFinishLaunching();
