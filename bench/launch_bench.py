@@ -1,0 +1,42 @@
+#!/usr/bin/env python3
+"""From process start to its window on screen, for Sonavel and for bare mpv.
+
+Usage: launch_bench.py SONAVEL FILE   (run under an X server, e.g. xvfb-run)
+"""
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+
+def window_shown_ms(command, window_class, runs=7):
+    times = []
+    for _ in range(runs):
+        runtime = tempfile.mkdtemp()
+        os.chmod(runtime, 0o700)
+        env = dict(os.environ, XDG_RUNTIME_DIR=runtime)
+        began = time.perf_counter()
+        process = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL)
+        # xdotool's own --sync looks only twice a second: look more often.
+        while subprocess.run(["xdotool", "search", "--onlyvisible", "--class", window_class],
+                             stdout=subprocess.DEVNULL).returncode != 0:
+            if time.perf_counter() - began > 20:
+                raise TimeoutError(window_class)
+            time.sleep(0.005)
+        times.append((time.perf_counter() - began) * 1000)
+        process.terminate()
+        process.wait()
+    return statistics.median(times)
+
+
+sonavel, media = sys.argv[1], sys.argv[2]
+empty = window_shown_ms([sonavel], "sonavel")
+with_file = window_shown_ms([sonavel, media], "sonavel")
+# mpv's default OpenGL context fails on a plain X server; EGL on X works.
+bare = window_shown_ms(["mpv", "--no-config", "--force-window=immediate", "--idle",
+                        "--gpu-context=x11egl"], "mpv")
+print(f"launch to window shown: sonavel {empty:.0f} ms, with a file {with_file:.0f} ms; "
+      f"bare mpv {bare:.0f} ms; ratio {empty / bare:.2f} and {with_file / bare:.2f}")
