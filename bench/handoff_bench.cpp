@@ -61,7 +61,8 @@ int main(int argc, char *argv[]) {
         QProcess second;
         double exited = -1;
         double playing = -1;
-        QObject::connect(&second, &QProcess::finished, [&] { exited = clock.nsecsElapsed() / 1e6; });
+        QObject::connect(&second, &QProcess::finished,
+                         [&] { exited = clock.nsecsElapsed() / 1e6; });
         QTimer poll;
         poll.setInterval(1);
         QObject::connect(&poll, &QTimer::timeout, [&] {

@@ -13,6 +13,7 @@
 #include "views/open_panel.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QMainWindow>
 #include <QScreen>
 #include <QSettings>
@@ -53,6 +54,9 @@ void AppDelegate::applicationDidFinishLaunching() {
     window_->resize(initialWidth, initialHeight);
     restoreOrCentreWindow();
     window_->setWindowTitle(L.get(u"appName"));
+    // The installed icon theme's, or the bundled one when run from a build tree.
+    window_->setWindowIcon(QIcon::fromTheme(QStringLiteral("io.sonavel.Sonavel"),
+                                            QIcon(QStringLiteral(":/io.sonavel.Sonavel.svg"))));
     window_->setCentralWidget(contentView);
     qApp->setQuitOnLastWindowClosed(applicationShouldTerminateAfterLastWindowClosed());
     window_->show();

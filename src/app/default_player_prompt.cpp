@@ -3,6 +3,7 @@
 #include "i18n/localization.h"
 
 #include <QCheckBox>
+#include <QIcon>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -71,7 +72,7 @@ bool DefaultPlayerPrompt::isDefaultPlayer() {
 
 void DefaultPlayerPrompt::showDefaultPlayerDialog() {
     QMessageBox box(dialogParent_);
-    box.setIcon(QMessageBox::Question);
+    box.setIconPixmap(QIcon(QStringLiteral(":/io.sonavel.Sonavel.svg")).pixmap(QSize(64, 64)));
     box.setWindowTitle(L.get(u"appName"));
     box.setText(L.get(u"defaultPlayerTitle"));
     box.setInformativeText(L.get(u"defaultPlayerMessage"));
