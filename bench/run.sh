@@ -35,3 +35,13 @@ xvfb-run -a -s "-screen 0 1920x1080x24" sh -c "
     '$build/bench/ui_bench' paused '$media/song.mp3' 10 2>/dev/null
     '$build/bench/ui_bench' paused '$media/clip720.mp4' 10 2>/dev/null
 "
+
+echo "== A second start handing its file over"
+runtime=$(mktemp -d)
+chmod 700 "$runtime"
+XDG_RUNTIME_DIR="$runtime" xvfb-run -a -s "-screen 0 1920x1080x24" \
+    "$build/bench/handoff_bench" "$build/sonavel" "$media/song.mp3" "$fixtures/tone.wav" 2>/dev/null
+echo "== Launch to window shown"
+xvfb-run -a -s "-screen 0 1920x1080x24" python3 "$root/bench/launch_bench.py" "$build/sonavel" \
+    "$media/song.mp3"
+rm -rf "$runtime"
