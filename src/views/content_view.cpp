@@ -229,10 +229,5 @@ void ContentView::dragEnterEvent(QDragEnterEvent *event) {
 }
 
 void ContentView::dropEvent(QDropEvent *event) {
-    const QUrl file = droppedFile(event->mimeData());
-    if (file.isEmpty())
-        return;
-    event->acceptProposedAction();
-    QMetaObject::invokeMethod(
-        this, [this, file] { playerManager_.loadMedia(file); }, Qt::QueuedConnection);
+    loadDroppedFile(event, playerManager_, this);
 }

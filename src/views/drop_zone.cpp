@@ -20,6 +20,15 @@ QUrl droppedFile(const QMimeData *data) {
     return first.isLocalFile() ? first : QUrl();
 }
 
+void loadDroppedFile(QDropEvent *event, PlayerManager &playerManager, QObject *context) {
+    const QUrl file = droppedFile(event->mimeData());
+    if (file.isEmpty())
+        return;
+    event->acceptProposedAction();
+    QMetaObject::invokeMethod(
+        context, [&playerManager, file] { playerManager.loadMedia(file); }, Qt::QueuedConnection);
+}
+
 DropZone::DropZone(PlayerManager &playerManager, QWidget *parent)
     : QWidget(parent), playerManager_(playerManager) {
     setAcceptDrops(true);
@@ -85,13 +94,7 @@ void DropZone::dragLeaveEvent(QDragLeaveEvent *) {
 
 void DropZone::dropEvent(QDropEvent *event) {
     setTargeted(false);
-    const QUrl file = droppedFile(event->mimeData());
-    if (file.isEmpty())
-        return;
-    event->acceptProposedAction();
-    // Loaded after the drop has finished, so the drag source is not kept waiting.
-    QMetaObject::invokeMethod(
-        this, [this, file] { playerManager_.loadMedia(file); }, Qt::QueuedConnection);
+    loadDroppedFile(event, playerManager_, this);
 }
 
 void DropZone::setTargeted(bool targeted) {

@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class PlayerManager;
+class QDropEvent;
 class QMimeData;
 class QUrl;
 
@@ -31,3 +32,6 @@ private:
 
 // The first dropped item when it is a local file; an empty URL otherwise.
 QUrl droppedFile(const QMimeData *data);
+// Takes a drop of a local file and loads it once the drop has finished (the drag source is not
+// kept waiting); anything else is left alone.
+void loadDroppedFile(QDropEvent *event, PlayerManager &playerManager, QObject *context);

@@ -74,13 +74,5 @@ private Q_SLOTS:
     }
 };
 
-int main(int argc, char *argv[]) {
-    test_support::isolateSettings();
-    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication application(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("Sonavel"));
-    QApplication::setApplicationName(QStringLiteral("Sonavel"));
-    TrayIconTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+SONAVEL_TEST_MAIN(TrayIconTest, QApplication)
 #include "tst_tray_icon.moc"

@@ -57,11 +57,5 @@ private Q_SLOTS:
     }
 };
 
-int main(int argc, char *argv[]) {
-    test_support::isolateSettings();
-    QGuiApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QGuiApplication application(argc, argv);
-    VideoRenderingTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+SONAVEL_TEST_MAIN(VideoRenderingTest, QGuiApplication)
 #include "tst_video_rendering.moc"

@@ -424,13 +424,5 @@ private Q_SLOTS:
     }
 };
 
-int main(int argc, char *argv[]) {
-    test_support::isolateSettings();
-    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication application(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("Sonavel"));
-    QApplication::setApplicationName(QStringLiteral("Sonavel"));
-    ViewsTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+SONAVEL_TEST_MAIN(ViewsTest, QApplication)
 #include "tst_views.moc"
