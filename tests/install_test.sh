@@ -5,7 +5,7 @@ build=$1
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
-for file in bin/sonavel share/applications/io.sonavel.Sonavel.desktop \
+for file in bin/sonavel libexec/sonavel/sonavel-player share/applications/io.sonavel.Sonavel.desktop \
     share/metainfo/io.sonavel.Sonavel.metainfo.xml \
     share/icons/hicolor/scalable/apps/io.sonavel.Sonavel.svg; do
     [ -e "$prefix/$file" ] || { echo "missing: $file"; exit 1; }

@@ -91,7 +91,7 @@ void SingleInstance::accept() {
     }
 }
 
-bool SingleInstance::handOver(const QString &absolutePath, int timeoutMs) const {
+bool SingleInstance::handOver(const QString &absolutePath, int timeoutMs, bool retry) const {
     QByteArray message = absolutePath.isEmpty()
                              ? QByteArray(showCommand.data(), showCommand.size())
                              : QByteArray(openCommand.data(), openCommand.size()) +
@@ -114,6 +114,8 @@ bool SingleInstance::handOver(const QString &absolutePath, int timeoutMs) const 
             }
             return socket.readLine() == "ok\n";
         }
+        if (!retry)
+            return false;
         QThread::msleep(50);
     }
     return false;

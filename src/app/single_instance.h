@@ -24,8 +24,9 @@ public:
     bool isPrimary() const { return server_ != nullptr; }
 
     // From a later start: hands `absolutePath` (empty: just show the window) to the running
-    // instance; true once it has confirmed.
-    bool handOver(const QString &absolutePath, int timeoutMs = 3000) const;
+    // instance; true once it has confirmed. With `retry`, waits for an instance that is still
+    // starting up.
+    bool handOver(const QString &absolutePath, int timeoutMs = 3000, bool retry = true) const;
 
     QString socketPath() const;
 

@@ -1,0 +1,50 @@
+// `sonavel`: hands the file to the Sonavel already running, or starts the player.
+//
+// A start from the file manager while Sonavel runs should cost next to nothing, so this front
+// loads only Qt's core and network parts; the player, with libmpv and its codecs, is loaded
+// only when it is needed. The player itself settles any race between simultaneous starts.
+#include "app/single_instance.h"
+#include "playback/media_kind.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+QString playerPath() {
+    const QDir here(QCoreApplication::applicationDirPath());
+    for (const QString &candidate :
+         {here.filePath(QStringLiteral("sonavel-player")),
+          here.filePath(QStringLiteral("../" SONAVEL_LIBEXEC_DIR "/sonavel/sonavel-player"))}) {
+        if (QFileInfo(candidate).isExecutable())
+            return QFileInfo(candidate).absoluteFilePath();
+    }
+    return {};
+}
+
+} // namespace
+
+int main(int argc, char *argv[]) {
+    QString player;
+    {
+        QCoreApplication application(argc, argv);
+        const QUrl file = media_kind::localFileUrl(QCoreApplication::arguments().value(1));
+        // One quick try: when nothing answers at once, the player takes over from here.
+        if (SingleInstance().handOver(file.isEmpty() ? QString() : file.toLocalFile(), 250, false))
+            return 0;
+        player = playerPath();
+    }
+    if (player.isEmpty()) {
+        fprintf(stderr, "sonavel: the player (sonavel-player) is not installed beside sonavel\n");
+        return 1;
+    }
+    const QByteArray path = QFile::encodeName(player);
+    execv(path.constData(), argv);
+    perror("sonavel: cannot start the player");
+    return 1;
+}
