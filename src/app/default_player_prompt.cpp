@@ -60,11 +60,10 @@ void DefaultPlayerPrompt::checkDefaultPlayer() {
 
 bool DefaultPlayerPrompt::isDefaultPlayer() {
     ++lookups_;
-    const QByteArray ownId(desktopEntryId);
     for (const QString &type : examinedTypes) {
         const AppInfo handler(g_app_info_get_default_for_type(type.toUtf8().constData(), FALSE));
         const char *id = handler ? g_app_info_get_id(handler.get()) : nullptr;
-        if (id && QByteArray(id).contains(ownId.chopped(int(sizeof(".desktop")) - 1)))
+        if (id && QByteArrayView(id).contains(identifier))
             return true;
     }
     return false;

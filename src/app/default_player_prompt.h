@@ -15,6 +15,7 @@ class QWidget;
 class DefaultPlayerPrompt : public QObject {
     Q_OBJECT
 public:
+    static constexpr const char *identifier = "io.sonavel.Sonavel";
     static constexpr const char *desktopEntryId = "io.sonavel.Sonavel.desktop";
     static constexpr int delayMs = 1000;
     static const QStringList examinedTypes;
