@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QScreen>
+#include <QWindow>
 
 namespace {
 
@@ -11,6 +12,18 @@ void setMenuBarShown(QMainWindow &window, bool shown) {
     // Hidden, not removed: its actions' shortcuts stay with the window.
     if (QWidget *menuBar = window.menuWidget())
         menuBar->setVisible(shown);
+}
+
+// Changed on the native window in place: QWidget::setWindowFlags would destroy and recreate it,
+// and with it the video surface's native window inside.
+void setFullScreenFlags(QMainWindow &window, bool on) {
+    QWindow *handle = window.windowHandle();
+    if (!handle) {
+        window.setWindowFlags(on ? window.windowFlags() | fullScreenFlags
+                                 : window.windowFlags() & ~fullScreenFlags);
+        return;
+    }
+    handle->setFlags(on ? handle->flags() | fullScreenFlags : handle->flags() & ~fullScreenFlags);
 }
 
 } // namespace
@@ -24,10 +37,8 @@ void CustomFullScreen::enter(QMainWindow &window) {
     savedWindowFrame_ = window.geometry();
     isActive_ = true;
     setMenuBarShown(window, false);
-    // Changing the flags of a shown window hides it: show it again in its new form.
-    window.setWindowFlags(window.windowFlags() | fullScreenFlags);
+    setFullScreenFlags(window, true);
     window.setGeometry(screen->geometry());
-    window.show();
 }
 
 void CustomFullScreen::exit(QMainWindow &window) {
@@ -35,8 +46,7 @@ void CustomFullScreen::exit(QMainWindow &window) {
         return;
     isActive_ = false;
     setMenuBarShown(window, true);
-    window.setWindowFlags(window.windowFlags() & ~fullScreenFlags);
+    setFullScreenFlags(window, false);
     if (savedWindowFrame_)
         window.setGeometry(*savedWindowFrame_);
-    window.show();
 }

@@ -6,6 +6,7 @@
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
 #include <QOpenGLFunctions>
+#include <QWindow>
 
 #include <mpv/render_gl.h>
 
@@ -96,9 +97,23 @@ void MpvRenderer::queueRender() {
         QMetaObject::invokeMethod(this, &MpvRenderer::render, Qt::QueuedConnection);
 }
 
+void MpvRenderer::setTargetWindow(QWindow *window) {
+    if (window == targetWindow_)
+        return;
+    targetWindow_ = window;
+    requestRedraw();
+}
+
+void MpvRenderer::requestRedraw() {
+    redrawWanted_ = true;
+    queueRender();
+}
+
 void MpvRenderer::render() {
     renderQueued_ = false;
-    if (!context_->makeCurrent(surface_.get()))
+    // Straight onto the window when one is shown: one pass, as a player window draws itself.
+    QWindow *window = targetWindow_ && targetWindow_->isExposed() ? targetWindow_.data() : nullptr;
+    if (!context_->makeCurrent(window ? static_cast<QSurface *>(window) : surface_.get()))
         return;
     const bool newFrame = mpv_render_context_update(renderContext_.get()) & MPV_RENDER_UPDATE_FRAME;
     const bool redraw = std::exchange(redrawWanted_, false);
@@ -107,6 +122,21 @@ void MpvRenderer::render() {
         return;
     }
     int noWait = 0;
+    int flip = 1;
+    if (window) {
+        const QSize pixels = window->size() * window->devicePixelRatio();
+        mpv_opengl_fbo target{int(context_->defaultFramebufferObject()), pixels.width(),
+                              pixels.height(), 0};
+        mpv_render_param params[] = {{MPV_RENDER_PARAM_OPENGL_FBO, &target},
+                                     {MPV_RENDER_PARAM_FLIP_Y, &flip},
+                                     {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &noWait},
+                                     {MPV_RENDER_PARAM_INVALID, nullptr}};
+        mpv_render_context_render(renderContext_.get(), params);
+        context_->swapBuffers(window);
+        context_->doneCurrent();
+        Q_EMIT frameRendered();
+        return;
+    }
     if (targetSize_.isEmpty()) {
         int skip = 1;
         mpv_render_param params[] = {{MPV_RENDER_PARAM_SKIP_RENDERING, &skip},
@@ -120,7 +150,6 @@ void MpvRenderer::render() {
         framebuffer_ = std::make_unique<QOpenGLFramebufferObject>(targetSize_);
     mpv_opengl_fbo target{int(framebuffer_->handle()), targetSize_.width(), targetSize_.height(),
                           0};
-    int flip = 1;
     mpv_render_param params[] = {{MPV_RENDER_PARAM_OPENGL_FBO, &target},
                                  {MPV_RENDER_PARAM_FLIP_Y, &flip},
                                  {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &noWait},

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QSize>
+#include <QWindow>
 
 #include <mpv/render.h>
 
@@ -35,6 +37,11 @@ public:
     // does, and pictures are then consumed without drawing.
     void setTargetSize(QSize pixels);
     QSize targetSize() const { return targetSize_; }
+    // A window to draw into directly, while it is exposed; it must use context()->format().
+    // It takes precedence over the target size.
+    void setTargetWindow(QWindow *window);
+    // Draws the current picture again (the window was exposed or resized).
+    void requestRedraw();
 
     // The last picture, bottom row first as OpenGL keeps it; 0 before the first one.
     unsigned texture() const;
@@ -56,6 +63,7 @@ private:
     std::unique_ptr<mpv_render_context, MpvRenderContextDeleter> renderContext_;
     std::unique_ptr<QOpenGLFramebufferObject> framebuffer_;
     QSize targetSize_;
+    QPointer<QWindow> targetWindow_;
     std::atomic_bool renderQueued_ = false;
     bool redrawWanted_ = false;
 };

@@ -5,19 +5,66 @@
 #include "playback/mpv_renderer.h"
 
 #include <QMouseEvent>
-#include <QOpenGLFunctions>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <QWindow>
 
-VideoPlayerView::VideoPlayerView(QWidget *parent) : QOpenGLWidget(parent) {
-    setMouseTracking(false);
+namespace {
+
+// The native window the renderer draws into; it reports the pointer to the view.
+class VideoSurface : public QWindow {
+public:
+    explicit VideoSurface(VideoPlayerView &view) : view_(view) {
+        // The default format, as the renderer's context has: that context draws here.
+        setSurfaceType(QSurface::OpenGLSurface);
+        // Keys stay with the main window, where the menu's shortcuts live.
+        setFlag(Qt::WindowDoesNotAcceptFocus);
+    }
+
+    std::function<void()> redraw;
+
+protected:
+    void exposeEvent(QExposeEvent *) override { redrawIfShown(); }
+    void resizeEvent(QResizeEvent *) override { redrawIfShown(); }
+    bool event(QEvent *event) override {
+        if (event->type() == QEvent::Enter)
+            Q_EMIT view_.pointerEntered();
+        return QWindow::event(event);
+    }
+    void mousePressEvent(QMouseEvent *) override { Q_EMIT view_.pressedOrDragged(); }
+    void mouseMoveEvent(QMouseEvent *event) override {
+        if (event->buttons() != Qt::NoButton)
+            Q_EMIT view_.pressedOrDragged();
+    }
+    void mouseDoubleClickEvent(QMouseEvent *) override { Q_EMIT view_.doubleClicked(); }
+
+private:
+    void redrawIfShown() {
+        if (isExposed() && redraw)
+            redraw();
+    }
+
+    VideoPlayerView &view_;
+};
+
+} // namespace
+
+VideoPlayerView::VideoPlayerView(QWidget *parent) : QWidget(parent) {
+    auto *surface = new VideoSurface(*this);
+    surface->redraw = [this] {
+        if (MpvRenderer *current = renderer())
+            current->requestRedraw();
+    };
+    surface_ = surface;
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    // The container owns the window from here on.
+    layout->addWidget(QWidget::createWindowContainer(surface_, this));
 }
 
 VideoPlayerView::~VideoPlayerView() {
     if (MpvRenderer *current = renderer())
-        current->setTargetSize({});
-    makeCurrent();
-    if (blitter_.isCreated())
-        blitter_.destroy();
-    doneCurrent();
+        current->setTargetWindow(nullptr);
 }
 
 MpvRenderer *VideoPlayerView::renderer() const {
@@ -29,78 +76,35 @@ void VideoPlayerView::setPlayer(std::shared_ptr<MediaPlayer> player) {
         return;
     MpvRenderer *previous = renderer();
     player_ = std::move(player);
-    hasFrame_ = false;
     if (previous && previous != renderer())
-        previous->setTargetSize({});
-    disconnect(frames_);
-    if (MpvRenderer *current = renderer()) {
-        frames_ = connect(current, &MpvRenderer::frameRendered, this, [this] {
-            hasFrame_ = true;
-            update();
-        });
-    }
-    updateTargetSize();
-    update();
+        previous->setTargetWindow(nullptr);
+    attach();
 }
 
-void VideoPlayerView::updateTargetSize() {
+void VideoPlayerView::attach() {
     MpvRenderer *current = renderer();
     if (!current)
         return;
-    // Minimized counts as shown: the picture must be there the moment the window comes back.
-    current->setTargetSize(isVisible() ? size() * devicePixelRatioF() : QSize());
-}
-
-void VideoPlayerView::initializeGL() {
-    blitter_.create();
-}
-
-void VideoPlayerView::paintGL() {
-    QOpenGLFunctions *gl = context()->functions();
-    gl->glClearColor(0, 0, 0, 1);
-    gl->glClear(GL_COLOR_BUFFER_BIT);
-    MpvRenderer *current = renderer();
-    if (!current || !hasFrame_ || !current->texture() || !blitter_.isCreated())
+    if (!isVisible()) {
+        current->setTargetWindow(nullptr);
         return;
-    // The renderer drew at this size, bars included; a stale size is stretched until the next
-    // picture arrives.
-    blitter_.bind();
-    blitter_.blit(current->texture(), QMatrix4x4(), QOpenGLTextureBlitter::OriginBottomLeft);
-    blitter_.release();
+    }
+    current->setTargetWindow(surface_);
 }
 
-void VideoPlayerView::resizeGL(int, int) {
-    updateTargetSize();
+QImage VideoPlayerView::grabPicture() const {
+    QScreen *screen = surface_->screen();
+    return screen && surface_->handle() ? screen->grabWindow(surface_->winId()).toImage()
+                                        : QImage();
 }
 
 void VideoPlayerView::showEvent(QShowEvent *event) {
-    QOpenGLWidget::showEvent(event);
-    updateTargetSize();
+    QWidget::showEvent(event);
+    attach();
 }
 
 void VideoPlayerView::hideEvent(QHideEvent *event) {
-    QOpenGLWidget::hideEvent(event);
+    QWidget::hideEvent(event);
     if (MpvRenderer *current = renderer())
-        current->setTargetSize({});
-}
-
-void VideoPlayerView::enterEvent(QEnterEvent *event) {
-    QOpenGLWidget::enterEvent(event);
-    Q_EMIT pointerEntered();
-}
-
-void VideoPlayerView::mousePressEvent(QMouseEvent *event) {
-    QOpenGLWidget::mousePressEvent(event);
-    Q_EMIT pressedOrDragged();
-}
-
-void VideoPlayerView::mouseMoveEvent(QMouseEvent *event) {
-    QOpenGLWidget::mouseMoveEvent(event);
-    if (event->buttons() != Qt::NoButton)
-        Q_EMIT pressedOrDragged();
-}
-
-void VideoPlayerView::mouseDoubleClickEvent(QMouseEvent *event) {
-    QOpenGLWidget::mouseDoubleClickEvent(event);
-    Q_EMIT doubleClicked();
+        current->setTargetWindow(nullptr);
 }

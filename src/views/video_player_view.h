@@ -1,18 +1,18 @@
 #pragma once
 
-#include <QMetaObject>
-#include <QOpenGLTextureBlitter>
-#include <QOpenGLWidget>
+#include <QImage>
+#include <QWidget>
 
 #include <memory>
 
 class MediaPlayer;
 class MpvRenderer;
+class QWindow;
 
 // The picture of the current video at the size the layout gives, aspect kept, no controls.
-// The engine's renderer draws at this widget's size; the widget shows what it drew. Re-bound
-// to each new player without being recreated.
-class VideoPlayerView : public QOpenGLWidget {
+// The engine's renderer draws straight into a native child window here, in one pass, as a
+// player's own window would be drawn. Re-bound to each new player without being recreated.
+class VideoPlayerView : public QWidget {
     Q_OBJECT
 public:
     explicit VideoPlayerView(QWidget *parent = nullptr);
@@ -21,29 +21,23 @@ public:
     void setPlayer(std::shared_ptr<MediaPlayer> player);
     const std::shared_ptr<MediaPlayer> &player() const { return player_; }
 
+    // The window the picture is drawn in (it receives the pointer), and what it shows.
+    QWindow *surface() const { return surface_; }
+    QImage grabPicture() const;
+
 Q_SIGNALS:
     void pointerEntered();
     void pressedOrDragged();
     void doubleClicked();
 
 protected:
-    void initializeGL() override;
-    void paintGL() override;
-    void resizeGL(int width, int height) override;
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
-    void enterEvent(QEnterEvent *event) override;
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
     MpvRenderer *renderer() const;
-    void updateTargetSize();
+    void attach();
 
     std::shared_ptr<MediaPlayer> player_;
-    QMetaObject::Connection frames_;
-    QOpenGLTextureBlitter blitter_;
-    // Nothing is drawn until the bound player's first picture, not the one before it.
-    bool hasFrame_ = false;
+    QWindow *surface_ = nullptr;
 };

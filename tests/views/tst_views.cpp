@@ -24,6 +24,7 @@
 #include <QSignalSpy>
 #include <QSlider>
 #include <QToolButton>
+#include <QWindow>
 
 using test_support::timeoutMs;
 
@@ -90,7 +91,7 @@ class ViewsTest : public QObject {
                 if (!video || !video->isVisible())
                     return false;
                 // The picture keeps its aspect: compare the part of the surface it fills.
-                const QImage surface = video->grabFramebuffer();
+                const QImage surface = video->grabPicture();
                 const QSize shown = reference.size().scaled(surface.size(), Qt::KeepAspectRatio);
                 const QImage picture =
                     surface.copy(QRect(QPoint((surface.width() - shown.width()) / 2,
@@ -324,8 +325,8 @@ private Q_SLOTS:
 
         delegate->enterCustomFullScreen();
         QVERIFY(delegate->isInCustomFullScreen());
-        QVERIFY(window().windowFlags() & Qt::FramelessWindowHint);
-        QVERIFY(window().windowFlags() & Qt::WindowStaysOnTopHint);
+        QVERIFY(window().windowHandle()->flags() & Qt::FramelessWindowHint);
+        QVERIFY(window().windowHandle()->flags() & Qt::WindowStaysOnTopHint);
         QCOMPARE(window().geometry(), window().screen()->geometry());
         QVERIFY(window().isVisible());
         delegate->enterCustomFullScreen();
@@ -339,8 +340,8 @@ private Q_SLOTS:
         // Escape, with modifiers too, leaves.
         QTest::keyClick(&window(), Qt::Key_Escape, Qt::ShiftModifier);
         QVERIFY(!delegate->isInCustomFullScreen());
-        QVERIFY(!(window().windowFlags() & Qt::FramelessWindowHint));
-        QVERIFY(!(window().windowFlags() & Qt::WindowStaysOnTopHint));
+        QVERIFY(!(window().windowHandle()->flags() & Qt::FramelessWindowHint));
+        QVERIFY(!(window().windowHandle()->flags() & Qt::WindowStaysOnTopHint));
         QCOMPARE(window().geometry(), before);
         QTRY_VERIFY_WITH_TIMEOUT(!content().isFullScreen(), timeoutMs);
 
@@ -370,11 +371,11 @@ private Q_SLOTS:
         manager().loadMedia(fixtureUrl("clip.mp4"));
         QTRY_VERIFY(window().findChild<VideoPlayerView *>());
         auto *video = window().findChild<VideoPlayerView *>();
-        QTest::mouseDClick(video, Qt::LeftButton);
+        QTest::mouseDClick(video->surface(), Qt::LeftButton);
         QVERIFY(delegate->isInCustomFullScreen());
         QTRY_VERIFY_WITH_TIMEOUT(content().isFullScreen(), 1000);
-        QTest::mousePress(video, Qt::LeftButton);
-        QTest::mouseRelease(video, Qt::LeftButton);
+        QTest::mousePress(video->surface(), Qt::LeftButton);
+        QTest::mouseRelease(video->surface(), Qt::LeftButton);
         QVERIFY(idle->isActive());
         QSignalSpy fired(idle, &QTimer::timeout);
         QVERIFY(fired.wait(timeoutMs));
@@ -384,16 +385,16 @@ private Q_SLOTS:
         const int videoHeight = video->height();
 
         // A press shows it again, in place.
-        QTest::mousePress(video, Qt::LeftButton);
-        QTest::mouseRelease(video, Qt::LeftButton);
+        QTest::mousePress(video->surface(), Qt::LeftButton);
+        QTest::mouseRelease(video->surface(), Qt::LeftButton);
         QVERIFY(content().showControls());
         QTRY_COMPARE_WITH_TIMEOUT(barOpacity(), 1.0, timeoutMs);
         QCOMPARE(video->height(), videoHeight);
 
         // A paused video does not hide it.
         manager().pause();
-        QTest::mousePress(video, Qt::LeftButton);
-        QTest::mouseRelease(video, Qt::LeftButton);
+        QTest::mousePress(video->surface(), Qt::LeftButton);
+        QTest::mouseRelease(video->surface(), Qt::LeftButton);
         QVERIFY(fired.wait(timeoutMs));
         QVERIFY(content().showControls());
         QCOMPARE(barOpacity(), 1.0);
