@@ -11,6 +11,7 @@
 #include "views/video_player_view.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QDragEnterEvent>
 #include <QGraphicsOpacityEffect>
 #include <QKeyEvent>
@@ -208,7 +209,9 @@ void ContentView::setIsFullScreen(bool fullScreen) {
     controlsOpacity_->setEnabled(!visible);
     // A pointer already resting on the video when full screen begins counts as entering it:
     // otherwise the bar would stay until the pointer moves out and back in.
-    if (isFullScreen_ && videoView_ && videoView_->underMouse())
+    // (The pointer is over the video's native window, so the view itself is never underMouse.)
+    if (isFullScreen_ && videoView_ &&
+        videoView_->rect().contains(videoView_->mapFromGlobal(QCursor::pos())))
         revealControls();
 }
 
