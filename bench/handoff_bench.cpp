@@ -28,7 +28,6 @@ double median(std::vector<double> values) {
 } // namespace
 
 int main(int argc, char *argv[]) {
-    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
     const QStringList arguments = QApplication::arguments();
     if (arguments.size() != 4) {

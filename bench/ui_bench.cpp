@@ -54,7 +54,6 @@ void idle(int milliseconds) {
 } // namespace
 
 int main(int argc, char *argv[]) {
-    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
     const QStringList arguments = QApplication::arguments();
     if (arguments.size() != 4) {

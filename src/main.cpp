@@ -6,8 +6,6 @@
 #include <QTimer>
 
 int main(int argc, char *argv[]) {
-    // The video renderer's context shares its pictures with the window's.
-    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Sonavel"));
     QApplication::setApplicationName(QStringLiteral("Sonavel"));

@@ -21,7 +21,6 @@ public:
     // Takes the lock if no running Sonavel holds it, and then listens. False when another
     // instance runs (or the folder is unusable).
     bool claim();
-    bool isPrimary() const { return server_ != nullptr; }
 
     // From a later start: hands `absolutePath` (empty: just show the window) to the running
     // instance; true once it has confirmed. With `retry`, waits for an instance that is still

@@ -34,7 +34,6 @@ public:
     double duration() const { return duration_; }
     // Display size with rotation applied; empty until the first picture is decoded.
     QSizeF presentationSize() const { return presentationSize_; }
-    bool hasEnded() const { return ended_; }
     // Why the file cannot be played, in plain words; empty while all is well.
     const QString &errorString() const { return errorString_; }
 

@@ -5,7 +5,6 @@
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
-#include <QOpenGLFunctions>
 #include <QWindow>
 
 #include <mpv/render_gl.h>
@@ -24,7 +23,6 @@ std::unique_ptr<MpvRenderer> MpvRenderer::create(mpv_handle *handle) {
         return nullptr;
     std::unique_ptr<MpvRenderer> renderer(new MpvRenderer);
     renderer->context_ = std::make_unique<QOpenGLContext>();
-    renderer->context_->setShareContext(QOpenGLContext::globalShareContext());
     if (!renderer->context_->create())
         return nullptr;
     renderer->surface_ = std::make_unique<QOffscreenSurface>();
@@ -73,14 +71,6 @@ void MpvRenderer::setTargetSize(QSize pixels) {
         redrawWanted_ = true;
         queueRender();
     }
-}
-
-unsigned MpvRenderer::texture() const {
-    return framebuffer_ ? framebuffer_->texture() : 0;
-}
-
-QSize MpvRenderer::textureSize() const {
-    return framebuffer_ ? framebuffer_->size() : QSize();
 }
 
 QImage MpvRenderer::grabFrame() {
@@ -155,8 +145,6 @@ void MpvRenderer::render() {
                                  {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &noWait},
                                  {MPV_RENDER_PARAM_INVALID, nullptr}};
     mpv_render_context_render(renderContext_.get(), params);
-    // Another context samples the texture: the picture must be complete first.
-    context_->functions()->glFinish();
     context_->doneCurrent();
     Q_EMIT frameRendered();
 }

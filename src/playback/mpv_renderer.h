@@ -19,10 +19,11 @@ struct MpvRenderContextDeleter {
     void operator()(mpv_render_context *context) const { mpv_render_context_free(context); }
 };
 
-// Draws mpv's pictures into a framebuffer of its own OpenGL context, which shares its textures
-// with the application's contexts. It exists from the start of the engine, so that a video
-// starts whether or not a surface shows it yet (libmpv's video output needs a render context
-// when a video begins); a surface attached later gets the current picture at once.
+// Draws mpv's pictures with an OpenGL context of its own: straight into the video window when
+// one is shown, else into a framebuffer of a given size, else nowhere. It exists from the start
+// of the engine, so that a video starts whether or not a surface shows it yet (libmpv's video
+// output needs a render context when a video begins); a surface attached later gets the
+// current picture at once.
 //
 // All on the main thread: mpv's update callback only queues a render there. Rendering never
 // waits for a frame's display time, so it cannot stall the interface.
@@ -33,20 +34,15 @@ public:
     static std::unique_ptr<MpvRenderer> create(mpv_handle *handle);
     ~MpvRenderer() override;
 
-    // The size, in device pixels, of the surface that shows the pictures; empty when none
-    // does, and pictures are then consumed without drawing.
+    // The size, in device pixels, of a framebuffer to draw into when no window is set; empty
+    // when pictures are to be consumed without drawing.
     void setTargetSize(QSize pixels);
-    QSize targetSize() const { return targetSize_; }
-    // A window to draw into directly, while it is exposed; it must use context()->format().
+    // A window to draw into directly, while it is exposed; it must use the default format.
     // It takes precedence over the target size.
     void setTargetWindow(QWindow *window);
     // Draws the current picture again (the window was exposed or resized).
     void requestRedraw();
 
-    // The last picture, bottom row first as OpenGL keeps it; 0 before the first one.
-    unsigned texture() const;
-    QSize textureSize() const;
-    QOpenGLContext *context() const { return context_.get(); }
     // The last picture, top row first; null before the first one.
     QImage grabFrame();
 

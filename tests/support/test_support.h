@@ -88,8 +88,6 @@ inline void isolateSettings() {
 #define SONAVEL_TEST_MAIN(TestClass, ApplicationClass)                                             \
     int main(int argc, char *argv[]) {                                                             \
         test_support::isolateSettings();                                                           \
-        /* The video surface shows pictures drawn in the renderer's own context. */                \
-        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);                                \
         ApplicationClass application(argc, argv);                                                  \
         ApplicationClass::setOrganizationName(QStringLiteral("Sonavel"));                          \
         ApplicationClass::setApplicationName(QStringLiteral("Sonavel"));                           \
