@@ -39,7 +39,7 @@ int main(int argc, char *argv[]) {
                             QFileInfo(arguments.at(3)).absoluteFilePath()};
 
     SingleInstance instance;
-    if (!instance.claim()) {
+    if (instance.claim() != SingleInstance::Claim::claimed) {
         std::fprintf(stderr, "another Sonavel runs in this runtime folder\n");
         return 1;
     }

@@ -4,7 +4,7 @@
 // loads only Qt's core and network parts; the player, with libmpv and its codecs, is loaded
 // only when it is needed. The player itself settles any race between simultaneous starts.
 #include "app/single_instance.h"
-#include "playback/media_kind.h"
+#include "playback/local_file.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -33,9 +33,10 @@ int main(int argc, char *argv[]) {
     QString player;
     {
         QCoreApplication application(argc, argv);
-        const QUrl file = media_kind::localFileUrl(QCoreApplication::arguments().value(1));
+        // The name's bytes as given: they need not be UTF-8.
+        const QUrl file = argc > 1 ? local_file::fromArgument(QByteArray(argv[1])) : QUrl();
         // One quick try: when nothing answers at once, the player takes over from here.
-        if (SingleInstance().handOver(file.isEmpty() ? QString() : file.toLocalFile(), 250, false))
+        if (SingleInstance().handOver(file, 250, false))
             return 0;
         player = playerPath();
     }

@@ -1,9 +1,11 @@
 #include "app/app_delegate.h"
 #include "app/single_instance.h"
-#include "playback/media_kind.h"
+#include "playback/local_file.h"
 
 #include <QApplication>
 #include <QTimer>
+
+#include <cstdio>
 
 int main(int argc, char *argv[]) {
     QApplication application(argc, argv);
@@ -11,13 +13,25 @@ int main(int argc, char *argv[]) {
     QApplication::setApplicationName(QStringLiteral("Sonavel"));
     QApplication::setDesktopFileName(QStringLiteral("io.sonavel.Sonavel"));
 
-    const QStringList arguments = QApplication::arguments();
+    // The file named on the command line, from its bytes: QApplication::arguments() would
+    // have decoded them, and a name that is not UTF-8 would no longer name the file.
+    const QUrl file = argc > 1 ? local_file::fromArgument(QByteArray(argv[1])) : QUrl();
+    QStringList arguments = QApplication::arguments();
+    if (arguments.size() > 1)
+        arguments[1] = file.toString(QUrl::FullyEncoded);
+
     SingleInstance instance;
-    if (!instance.claim()) {
-        const QUrl file = media_kind::localFileUrl(arguments.value(1));
-        if (instance.handOver(file.isEmpty() ? QString() : file.toLocalFile()))
+    switch (instance.claim()) {
+    case SingleInstance::Claim::claimed:
+    case SingleInstance::Claim::unavailable:
+        break;
+    case SingleInstance::Claim::heldByAnother:
+        if (instance.handOver(file))
             return 0;
-        // The running instance does not answer: play here rather than not at all.
+        // A second window beside a stuck one would only play over it.
+        std::fprintf(stderr, "sonavel: Sonavel is already running but does not answer; "
+                             "the file was not opened\n");
+        return 1;
     }
 
     AppDelegate delegate(arguments);

@@ -29,3 +29,6 @@ ff clip-frame.png -i clip.mp4 -frames:v 1
 : > empty.mp3
 [ -s random.mp3 ] || head -c 65536 /dev/urandom > random.mp3
 printf 'This is not a video.\n' > text.mkv
+
+# Long enough to seek in, and larger than what mpv reads ahead, to cut short while it plays.
+ff long.mp3 -f lavfi -i sine=frequency=330:duration=60 -c:a libmp3lame -b:a 320k

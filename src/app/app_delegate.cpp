@@ -3,11 +3,11 @@
 #include "app/dark_appearance.h"
 #include "app/default_player_prompt.h"
 #include "app/main_menu.h"
+#include "app/preferences.h"
 #include "app/tray_icon.h"
 #include "app/window_fitting.h"
 #include "app/window_frame_text.h"
 #include "i18n/localization.h"
-#include "playback/media_kind.h"
 #include "playback/player_manager.h"
 #include "views/content_view.h"
 #include "views/open_panel.h"
@@ -16,19 +16,17 @@
 #include <QIcon>
 #include <QMainWindow>
 #include <QScreen>
-#include <QSettings>
 #include <QStyle>
 
 namespace {
 
 const QString windowFrameKey = QStringLiteral("windowFrame");
 
-// A stored frame that lies wholly off every screen would give an unreachable window.
-bool isOnSomeScreen(const QRectF &frame) {
-    const QList<QScreen *> screens = QGuiApplication::screens();
-    return std::any_of(screens.begin(), screens.end(), [&](const QScreen *screen) {
-        return QRectF(screen->geometry()).intersects(frame);
-    });
+QList<QRect> usableAreas() {
+    QList<QRect> areas;
+    for (const QScreen *screen : QGuiApplication::screens())
+        areas.append(screen->availableGeometry());
+    return areas;
 }
 
 } // namespace
@@ -50,14 +48,15 @@ void AppDelegate::applicationDidFinishLaunching() {
     playerManager_->setWindowDelegate(this);
 
     window_ = std::make_unique<QMainWindow>();
-    auto *contentView = new ContentView(*playerManager_, arguments_, window_.get());
+    contentView_ = new ContentView(*playerManager_, arguments_, window_.get());
+    connect(contentView_, &ContentView::startedUp, this, &AppDelegate::playPendingHandOver);
     window_->resize(initialWidth, initialHeight);
     restoreOrCentreWindow();
     window_->setWindowTitle(L.get(u"appName"));
     // The installed icon theme's, or the bundled one when run from a build tree.
     window_->setWindowIcon(QIcon::fromTheme(QStringLiteral("io.sonavel.Sonavel"),
                                             QIcon(QStringLiteral(":/io.sonavel.Sonavel.svg"))));
-    window_->setCentralWidget(contentView);
+    window_->setCentralWidget(contentView_);
     qApp->setQuitOnLastWindowClosed(applicationShouldTerminateAfterLastWindowClosed());
     window_->show();
     setupMenu();
@@ -92,20 +91,20 @@ void AppDelegate::toggleFullScreenMenu() {
     toggleCustomFullScreen();
 }
 
-void AppDelegate::openFileHandedOver(const QString &path) {
-    const QUrl file = media_kind::localFileUrl(path);
+void AppDelegate::openFileHandedOver(const QUrl &file) {
     if (file.isEmpty())
         return;
+    pendingHandOver_ = file;
     // Deferred to the event loop: a hand-over may arrive before launching has finished.
-    QMetaObject::invokeMethod(
-        this,
-        [this, file] {
-            if (!playerManager_ || !window_)
-                return;
-            playerManager_->loadMedia(file);
-            bringWindowForward();
-        },
-        Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &AppDelegate::playPendingHandOver, Qt::QueuedConnection);
+}
+
+void AppDelegate::playPendingHandOver() {
+    if (pendingHandOver_.isEmpty() || !playerManager_ || !contentView_ ||
+        !contentView_->hasStartedUp())
+        return;
+    playerManager_->loadMedia(std::exchange(pendingHandOver_, QUrl()));
+    bringWindowForward();
 }
 
 void AppDelegate::bringWindowForward() {
@@ -137,9 +136,11 @@ void AppDelegate::toggleCustomFullScreen() {
 
 void AppDelegate::restoreOrCentreWindow() {
     const std::optional<QRectF> stored =
-        window_frame_text::fromString(QSettings().value(windowFrameKey).toString());
-    if (stored && isOnSomeScreen(*stored)) {
-        window_->setGeometry(stored->toRect());
+        window_frame_text::fromString(preferences::value(windowFrameKey).toString());
+    // Only a frame that fits sensibly on a screen is used, moved and shrunk onto it if need be.
+    if (const std::optional<QRect> frame = stored ? placeStoredFrame(*stored, usableAreas())
+                                                  : std::nullopt) {
+        window_->setGeometry(*frame);
         return;
     }
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
@@ -151,7 +152,7 @@ void AppDelegate::restoreOrCentreWindow() {
 void AppDelegate::saveWindowPosition() {
     if (!window_)
         return;
-    QSettings().setValue(windowFrameKey, window_frame_text::toString(window_->geometry()));
+    preferences::setValue(windowFrameKey, window_frame_text::toString(window_->geometry()));
 }
 
 void AppDelegate::resizeAndPositionWindow(QSizeF size, bool isVideo) {

@@ -5,13 +5,16 @@
 #include "playback/window_delegate.h"
 #include "views/full_screen_controller.h"
 
+#include <QPointer>
 #include <QStringList>
+#include <QUrl>
 
 #include <memory>
 
 class QMainWindow;
 class PlayerManager;
 class TrayIcon;
+class ContentView;
 class DefaultPlayerPrompt;
 
 // Owns the one main window and the one player manager for the whole run, and answers the
@@ -39,7 +42,9 @@ public:
     void openFile();
     void toggleFullScreenMenu();
     // A file the system or a second start hands over: played, and the window comes forward.
-    void openFileHandedOver(const QString &path);
+    // Until launching has finished and the command line's file is loaded, the latest one
+    // waits: the last to arrive is the one that plays.
+    void openFileHandedOver(const QUrl &file);
     void bringWindowForward();
 
     // Stores the window's frame (its client area, as restored at launch) under "windowFrame".
@@ -62,6 +67,7 @@ public:
 
 private:
     void restoreOrCentreWindow();
+    void playPendingHandOver();
 
     QStringList arguments_;
     MpvEngine::Options engineOptions_;
@@ -71,4 +77,6 @@ private:
     std::unique_ptr<TrayIcon> statusItem_;
     std::unique_ptr<DefaultPlayerPrompt> defaultPlayerPrompt_;
     CustomFullScreen customFullScreen_;
+    QPointer<ContentView> contentView_;
+    QUrl pendingHandOver_;
 };

@@ -1,5 +1,6 @@
 #include "app/default_player_prompt.h"
 
+#include "app/preferences.h"
 #include "i18n/localization.h"
 
 #include <QCheckBox>
@@ -7,7 +8,6 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
-#include <QSettings>
 #include <QTimer>
 
 #include <gio/gdesktopappinfo.h>
@@ -51,7 +51,7 @@ bool DefaultPlayerPrompt::isInstalled() const {
 }
 
 void DefaultPlayerPrompt::checkDefaultPlayer() {
-    if (QSettings().value(dontAskKey, false).toBool())
+    if (preferences::value(dontAskKey).toBool())
         return;
     if (!isInstalled() || isDefaultPlayer())
         return;
@@ -84,7 +84,7 @@ void DefaultPlayerPrompt::showDefaultPlayerDialog() {
 
     QPointer<QAbstractButton> chosen = runner_(box);
     if (dontAsk->isChecked())
-        QSettings().setValue(dontAskKey, true);
+        preferences::setValue(dontAskKey, true);
     if (chosen && chosen == setAsDefault)
         setAsDefaultPlayer();
 }

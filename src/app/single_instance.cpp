@@ -1,12 +1,20 @@
 #include "app/single_instance.h"
 
+#include "playback/local_file.h"
+
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
-#include <QUrl>
+
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -15,6 +23,24 @@ namespace {
 constexpr QByteArrayView openCommand = "open ";
 constexpr QByteArrayView showCommand = "show";
 constexpr int idleConnectionMs = 2000;
+const QString socketName = QStringLiteral("io.sonavel.Sonavel.socket");
+// A lock file is written right after it is created; one that still says nothing useful after
+// this long was left half-written or damaged, and names no running Sonavel.
+constexpr qint64 unreadableLockGraceMs = 1000;
+
+bool fitsLocalSocket(const QString &path) {
+    return QFile::encodeName(path).size() < qsizetype(sizeof(sockaddr_un::sun_path));
+}
+
+// A folder of this user's alone, as a socket outside the runtime folder must be in.
+bool isPrivateFolder(const QByteArray &path) {
+    struct stat status {};
+    if (::lstat(path.constData(), &status) != 0) {
+        if (::mkdir(path.constData(), 0700) != 0 || ::lstat(path.constData(), &status) != 0)
+            return false;
+    }
+    return S_ISDIR(status.st_mode) && status.st_uid == ::getuid() && (status.st_mode & 077) == 0;
+}
 
 } // namespace
 
@@ -27,29 +53,73 @@ SingleInstance::SingleInstance(QString folder, QObject *parent)
 SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::socketPath() const {
-    return QDir(folder_).filePath(QStringLiteral("io.sonavel.Sonavel.socket"));
+    const QString preferred = QDir(folder_).filePath(socketName);
+    if (fitsLocalSocket(preferred))
+        return preferred;
+    // Both sides come here alike, so they still meet.
+    const QByteArray fallback = "/tmp/sonavel-" + QByteArray::number(::getuid());
+    if (!isPrivateFolder(fallback))
+        return {};
+    return QFile::decodeName(fallback) + u'/' + socketName;
 }
 
-bool SingleInstance::claim() {
+bool SingleInstance::lockOwnerIsGone() const {
+    // Qt takes over a lock whose owner died; one that names no owner at all it never would.
+    qint64 pid = 0;
+    QString host, application;
+    if (lock_->getLockInfo(&pid, &host, &application))
+        return false;
+    const QFileInfo file(QDir(folder_).filePath(QStringLiteral("io.sonavel.Sonavel.lock")));
+    const qint64 age = file.lastModified().msecsTo(QDateTime::currentDateTime());
+    return file.exists() && qAbs(age) > unreadableLockGraceMs;
+}
+
+SingleInstance::Claim SingleInstance::claim() {
     if (server_)
-        return true;
+        return Claim::claimed;
     lock_ = std::make_unique<QLockFile>(
         QDir(folder_).filePath(QStringLiteral("io.sonavel.Sonavel.lock")));
     // A lock whose owner has died is taken over; a live owner keeps it.
     lock_->setStaleLockTime(0);
-    if (!lock_->tryLock(0)) {
-        lock_.reset();
-        return false;
+    bool locked = lock_->tryLock(0);
+    if (!locked && lock_->error() == QLockFile::LockFailedError && lockOwnerIsGone()) {
+        lock_->removeStaleLockFile();
+        locked = lock_->tryLock(0);
     }
+    if (!locked) {
+        const bool held = lock_->error() == QLockFile::LockFailedError;
+        lock_.reset();
+        return held ? Claim::heldByAnother : Claim::unavailable;
+    }
+
     // Holding the lock, whatever is at the socket's path is left over from a crash.
-    QLocalServer::removeServer(socketPath());
+    const QString path = socketPath();
     auto server = std::make_unique<QLocalServer>();
     server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server->listen(socketPath()))
-        return false;
+    if (path.isEmpty() || (QLocalServer::removeServer(path), !server->listen(path))) {
+        // Nobody could reach us: let the next start try instead of waiting for us.
+        lock_.reset();
+        return Claim::unavailable;
+    }
     connect(server.get(), &QLocalServer::newConnection, this, &SingleInstance::accept);
     server_ = std::move(server);
-    return true;
+    return Claim::claimed;
+}
+
+std::optional<QUrl> SingleInstance::parseRequest(QByteArrayView line) {
+    if (line == showCommand)
+        return QUrl();
+    if (!line.startsWith(openCommand))
+        return std::nullopt;
+    const QUrl file =
+        QUrl::fromEncoded(line.sliced(openCommand.size()).toByteArray(), QUrl::StrictMode);
+    // Only an absolute local file: what a second start sends, and nothing it could be tricked
+    // into sending.
+    const QByteArray path = local_file::path(file);
+    if (!file.isValid() || !path.startsWith('/') || path.contains('\0') || !file.host().isEmpty() ||
+        file.hasQuery() || file.hasFragment())
+        return std::nullopt;
+    return file;
 }
 
 void SingleInstance::accept() {
@@ -63,39 +133,32 @@ void SingleInstance::accept() {
                 connection->abort();
                 return;
             }
-            if (!connection->canReadLine()) {
+            if (!connection->canReadLine())
                 return;
-            }
             QByteArray line = connection->readLine(maximumMessageBytes);
             line.chop(1);
-            if (line.startsWith(openCommand)) {
-                const QUrl file = QUrl::fromEncoded(line.mid(openCommand.size()), QUrl::StrictMode);
-                const QString path = file.toLocalFile();
-                if (!file.isValid() || !file.isLocalFile() || !QDir::isAbsolutePath(path)) {
-                    connection->abort();
-                    return;
-                }
-                connection->write("ok\n");
-                connection->flush();
-                connection->disconnectFromServer();
-                Q_EMIT fileHandedOver(path);
-            } else if (line == showCommand) {
-                connection->write("ok\n");
-                connection->flush();
-                connection->disconnectFromServer();
-                Q_EMIT activationRequested();
-            } else {
+            const std::optional<QUrl> request = parseRequest(line);
+            if (!request) {
                 connection->abort();
+                return;
             }
+            connection->write("ok\n");
+            connection->flush();
+            connection->disconnectFromServer();
+            if (request->isEmpty())
+                Q_EMIT activationRequested();
+            else
+                Q_EMIT fileHandedOver(*request);
         });
     }
 }
 
-bool SingleInstance::handOver(const QString &absolutePath, int timeoutMs, bool retry) const {
-    QByteArray message = absolutePath.isEmpty()
-                             ? QByteArray(showCommand.data(), showCommand.size())
-                             : QByteArray(openCommand.data(), openCommand.size()) +
-                                   QUrl::fromLocalFile(absolutePath).toEncoded();
+bool SingleInstance::handOver(const QUrl &file, int timeoutMs, bool retry) const {
+    const QString path = socketPath();
+    if (path.isEmpty())
+        return false;
+    QByteArray message = file.isEmpty() ? showCommand.toByteArray()
+                                        : openCommand.toByteArray() + file.toEncoded();
     if (message.size() >= maximumMessageBytes)
         return false;
     message.append('\n');
@@ -104,13 +167,15 @@ bool SingleInstance::handOver(const QString &absolutePath, int timeoutMs, bool r
     clock.start();
     // The running instance may be starting up and not yet listening: try again for a while.
     while (clock.elapsed() < timeoutMs) {
+        const int left = int(std::max<qint64>(timeoutMs - clock.elapsed(), 1));
         QLocalSocket socket;
-        socket.connectToServer(socketPath());
-        if (socket.waitForConnected(timeoutMs)) {
+        socket.connectToServer(path);
+        if (socket.waitForConnected(left)) {
             socket.write(message);
-            if (!socket.waitForBytesWritten(timeoutMs))
+            if (!socket.waitForBytesWritten(left))
                 return false;
-            while (!socket.canReadLine() && socket.waitForReadyRead(timeoutMs)) {
+            while (!socket.canReadLine() &&
+                   socket.waitForReadyRead(int(std::max<qint64>(timeoutMs - clock.elapsed(), 1)))) {
             }
             return socket.readLine() == "ok\n";
         }

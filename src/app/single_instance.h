@@ -4,8 +4,10 @@
 #include <QLockFile>
 #include <QObject>
 #include <QString>
+#include <QUrl>
 
 #include <memory>
+#include <optional>
 
 // One Sonavel per user. The first start holds a lock file and listens on a local socket in the
 // user's runtime folder; a later start hands its file (or just a wish to see the window) to it
@@ -14,30 +16,42 @@
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
+    enum class Claim {
+        claimed,       // this is the one Sonavel; files handed over arrive here
+        heldByAnother, // a running Sonavel holds the lock: hand over to it
+        unavailable,   // no lock or socket can be had here: run alone, taking nothing
+    };
+
     // `folder` is where the lock and the socket live: $XDG_RUNTIME_DIR unless given.
     explicit SingleInstance(QString folder = {}, QObject *parent = nullptr);
     ~SingleInstance() override;
 
-    // Takes the lock if no running Sonavel holds it, and then listens. False when another
-    // instance runs (or the folder is unusable).
-    bool claim();
+    // Takes the lock unless a running Sonavel holds it, and then listens.
+    Claim claim();
 
-    // From a later start: hands `absolutePath` (empty: just show the window) to the running
-    // instance; true once it has confirmed. With `retry`, waits for an instance that is still
-    // starting up.
-    bool handOver(const QString &absolutePath, int timeoutMs = 3000, bool retry = true) const;
+    // From a later start: hands `file` (empty: just show the window) to the running instance;
+    // true once it has confirmed. With `retry`, waits for an instance that is still starting.
+    bool handOver(const QUrl &file, int timeoutMs = handOverTimeoutMs, bool retry = true) const;
 
+    // Where the socket is: in the runtime folder, or, when that path is too long for a local
+    // socket, in a private folder of the user's under /tmp. Empty when neither can be used.
     QString socketPath() const;
 
     // Longest message accepted: a path can be long, but not this long.
     static constexpr qsizetype maximumMessageBytes = 64 * 1024;
+    static constexpr int handOverTimeoutMs = 5000;
+
+    // What a line from the socket asks for: a file to open, or an empty URL to show the window.
+    // nullopt for anything else.
+    static std::optional<QUrl> parseRequest(QByteArrayView line);
 
 Q_SIGNALS:
-    void fileHandedOver(const QString &absolutePath);
+    void fileHandedOver(const QUrl &file);
     void activationRequested();
 
 private:
     void accept();
+    bool lockOwnerIsGone() const;
 
     QString folder_;
     std::unique_ptr<QLockFile> lock_;

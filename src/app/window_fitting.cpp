@@ -39,3 +39,26 @@ QRectF fitWindowFrame(QSizeF mediaSize, const QRectF &visibleFrame) {
         y = maxY - frameHeight - edgeInset;
     return QRectF(x, y, width, frameHeight);
 }
+
+std::optional<QRect> placeStoredFrame(const QRectF &stored, const QList<QRect> &usableAreas) {
+    const QRect *best = nullptr;
+    double bestOverlap = 0;
+    for (const QRect &area : usableAreas) {
+        const QRectF overlap = QRectF(area).intersected(stored);
+        const double size = overlap.width() * overlap.height();
+        if (!area.isEmpty() && size > bestOverlap) {
+            bestOverlap = size;
+            best = &area;
+        }
+    }
+    if (!best)
+        return std::nullopt;
+    // All in doubles and within the area before anything becomes an int: a stored size of
+    // 1e12 must neither overflow nor ask for a window no display can hold.
+    const QRectF area(*best);
+    const double width = std::min(stored.width(), area.width());
+    const double height = std::min(stored.height(), area.height());
+    const double x = std::clamp(stored.x(), area.left(), area.left() + area.width() - width);
+    const double y = std::clamp(stored.y(), area.top(), area.top() + area.height() - height);
+    return QRectF(x, y, width, height).toRect();
+}

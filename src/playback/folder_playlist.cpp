@@ -1,8 +1,7 @@
 #include "playback/folder_playlist.h"
 
+#include "playback/local_file.h"
 #include "playback/media_kind.h"
-
-#include <QFile>
 
 #include <algorithm>
 #include <cerrno>
@@ -21,6 +20,7 @@ using DirHandle = std::unique_ptr<DIR, DirCloser>;
 struct SortableName {
     QList<uint> key; // NFC code points: canonically equivalent names get equal keys
     QString name;
+    QByteArray bytes; // the name as the file system has it
 };
 
 QList<uint> sortKey(const QString &name) {
@@ -29,7 +29,11 @@ QList<uint> sortKey(const QString &name) {
 
 void sortNames(QList<SortableName> &names) {
     std::stable_sort(names.begin(), names.end(), [](const SortableName &a, const SortableName &b) {
-        return std::lexicographical_compare(a.key.begin(), a.key.end(), b.key.begin(), b.key.end());
+        if (a.key != b.key)
+            return std::lexicographical_compare(a.key.begin(), a.key.end(), b.key.begin(),
+                                                b.key.end());
+        // Names that differ only in bytes that are not UTF-8 still get one order.
+        return a.bytes < b.bytes;
     });
 }
 
@@ -54,7 +58,7 @@ void sortByName(QStringList &names) {
     QList<SortableName> sortable;
     sortable.reserve(names.size());
     for (QString &name : names)
-        sortable.append({sortKey(name), std::move(name)});
+        sortable.append({sortKey(name), std::move(name), {}});
     sortNames(sortable);
     names.clear();
     for (SortableName &entry : sortable)
@@ -62,13 +66,13 @@ void sortByName(QStringList &names) {
 }
 
 std::optional<QList<QUrl>> audioEntriesBeside(const QUrl &fileUrl) {
-    const QString path = fileUrl.toLocalFile();
-    const qsizetype slash = path.lastIndexOf(u'/');
+    const QByteArray path = local_file::path(fileUrl);
+    const qsizetype slash = path.lastIndexOf('/');
     if (slash < 0)
         return std::nullopt;
-    const QString folder = path.left(slash + 1);
+    const QByteArray folder = path.left(slash + 1);
 
-    DirHandle dir(opendir(QFile::encodeName(folder).constData()));
+    DirHandle dir(opendir(folder.constData()));
     if (!dir)
         return std::nullopt;
 
@@ -80,8 +84,8 @@ std::optional<QList<QUrl>> audioEntriesBeside(const QUrl &fileUrl) {
             continue;
         if (!hasAudioExtension(name))
             continue;
-        QString decoded = QFile::decodeName(name);
-        names.append({sortKey(decoded), std::move(decoded)});
+        QString decoded = QString::fromUtf8(name);
+        names.append({sortKey(decoded), std::move(decoded), QByteArray(name)});
     }
     if (errno != 0)
         return std::nullopt;
@@ -90,7 +94,7 @@ std::optional<QList<QUrl>> audioEntriesBeside(const QUrl &fileUrl) {
     QList<QUrl> entries;
     entries.reserve(names.size());
     for (const SortableName &entry : names)
-        entries.append(QUrl::fromLocalFile(folder + entry.name));
+        entries.append(local_file::fromPath(folder + entry.bytes));
     return entries;
 }
 

@@ -1,8 +1,5 @@
 #include "playback/media_kind.h"
 
-#include <QFileInfo>
-#include <QRegularExpression>
-
 #include <algorithm>
 
 namespace media_kind {
@@ -26,21 +23,6 @@ bool isAudioExtension(QStringView lowerCaseExtension) {
 bool isVideoExtension(QStringView lowerCaseExtension) {
     return std::find(videoExtensions.begin(), videoExtensions.end(), lowerCaseExtension) !=
            videoExtensions.end();
-}
-
-} // namespace media_kind
-
-namespace media_kind {
-
-QUrl localFileUrl(const QString &argument) {
-    if (argument.isEmpty())
-        return {};
-    static const QRegularExpression url(QStringLiteral("^(file:|[A-Za-z][A-Za-z0-9+.-]*://)"));
-    if (url.match(argument).hasMatch()) {
-        const QUrl location(argument);
-        return location.isLocalFile() ? location : QUrl();
-    }
-    return QUrl::fromLocalFile(QFileInfo(argument).absoluteFilePath());
 }
 
 } // namespace media_kind

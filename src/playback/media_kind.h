@@ -21,11 +21,3 @@ bool isAudioExtension(QStringView lowerCaseExtension);
 bool isVideoExtension(QStringView lowerCaseExtension);
 
 } // namespace media_kind
-
-namespace media_kind {
-
-// The location of a file named on the command line: a path (made absolute against the working
-// folder) or a file:// URL. Anything else gives an empty URL: Sonavel opens local files only.
-QUrl localFileUrl(const QString &argument);
-
-} // namespace media_kind

@@ -1,26 +1,70 @@
 #include "playback/media_player.h"
 
+#include "playback/local_file.h"
 #include "playback/mpv_engine.h"
 
-#include <QFile>
-#include <QFileInfo>
-
+#include <cerrno>
+#include <optional>
 #include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
-// Says in plain words why a local file will not play before asking the engine, so that the
-// user reads "file not found" rather than a decoder's complaint.
-QString precheck(const QUrl &url, const MpvEngine &engine) {
-    if (!url.isLocalFile())
-        return QStringLiteral("only local files can be played");
-    const QFileInfo info(url.toLocalFile());
-    if (!info.exists())
-        return QStringLiteral("file not found");
-    if (info.isDir())
-        return QStringLiteral("it is a folder, not a media file");
+// Seconds short of the end that a stop may fall and still count as the end (mpv's null audio
+// output ends a little early).
+constexpr double endAllowance = 1.0;
+
+LoadError errnoError(int error) {
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return {LoadError::Reason::notFound, {}};
+    case EACCES:
+    case EPERM:
+        return {LoadError::Reason::permissionDenied, {}};
+    default:
+        return {LoadError::Reason::unreadable, QString::fromLocal8Bit(std::strerror(error))};
+    }
+}
+
+FileIdentity identityOf(const struct stat &status) {
+    return {quint64(status.st_dev), quint64(status.st_ino), qint64(status.st_size),
+            qint64(status.st_mtim.tv_sec) * 1'000'000'000 + status.st_mtim.tv_nsec};
+}
+
+std::optional<FileIdentity> identify(const QByteArray &path) {
+    struct stat status {};
+    if (path.isEmpty() || ::stat(path.constData(), &status) != 0)
+        return std::nullopt;
+    return identityOf(status);
+}
+
+// Says in plain terms why a local file will not play before asking the engine, so that the
+// user reads "permission denied" rather than a decoder's complaint. Only regular files are
+// opened: a FIFO or a device would block or never end.
+LoadError precheck(const QUrl &url, const MpvEngine &engine, FileIdentity &identity) {
+    const QByteArray path = local_file::path(url);
+    if (path.isEmpty())
+        return {LoadError::Reason::notLocal, {}};
+    struct stat status {};
+    if (::stat(path.constData(), &status) != 0)
+        return errnoError(errno);
+    if (S_ISDIR(status.st_mode))
+        return {LoadError::Reason::isFolder, {}};
+    if (!S_ISREG(status.st_mode))
+        return {LoadError::Reason::notRegularFile, {}};
+    const int descriptor = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0)
+        return errnoError(errno);
+    ::close(descriptor);
+    if (status.st_size == 0)
+        return {LoadError::Reason::empty, {}};
     if (!engine.isValid())
-        return QStringLiteral("the playback engine could not be started");
+        return {LoadError::Reason::engineUnavailable, {}};
+    identity = identityOf(status);
     return {};
 }
 
@@ -31,11 +75,11 @@ MediaPlayer::MediaPlayer(std::shared_ptr<MpvEngine> engine, const QUrl &url, boo
     timeReportTimer_.setInterval(timeReportIntervalMs);
     connect(&timeReportTimer_, &QTimer::timeout, this, &MediaPlayer::reportTime);
 
-    QString problem = precheck(url_, *engine_);
+    LoadError problem = precheck(url_, *engine_, opened_);
     if (problem.isEmpty()) {
-        const int64_t id = engine_->load(this, QFile::encodeName(url_.toLocalFile()), isVideo_);
+        const int64_t id = engine_->load(this, local_file::path(url_), isVideo_);
         if (id < 0)
-            problem = QString::fromUtf8(mpv_error_string(int(id)));
+            problem = MpvEngine::loadError(int(id));
         else
             entryId_ = id;
     }
@@ -52,7 +96,7 @@ MediaPlayer::~MediaPlayer() {
 
 void MediaPlayer::play() {
     wantsPlaying_ = true;
-    if (engine_->isCurrent(this))
+    if (engine_->isCurrent(this) && error_.isEmpty())
         engine_->setPaused(false);
     updateTimeReports();
 }
@@ -65,7 +109,7 @@ void MediaPlayer::pause() {
 }
 
 void MediaPlayer::seek(double seconds) {
-    if (!std::isfinite(seconds) || !engine_->isCurrent(this) || !errorString_.isEmpty())
+    if (!std::isfinite(seconds) || !engine_->isCurrent(this) || !error_.isEmpty())
         return;
     // mpv reads a negative absolute time as counted from the end; a player clamps to the start.
     engine_->seek(std::max(seconds, 0.0));
@@ -76,15 +120,15 @@ void MediaPlayer::handleLoaded() {
     updateTimeReports();
 }
 
-void MediaPlayer::handleFailed(const QString &reason) {
-    if (!errorString_.isEmpty())
+void MediaPlayer::handleFailed(const LoadError &error) {
+    if (!error_.isEmpty())
         return;
-    QString plain = reason;
-    if (QFileInfo info(url_.toLocalFile()); url_.isLocalFile() && info.isFile() && info.size() == 0)
-        plain = QStringLiteral("the file is empty");
-    errorString_ = plain;
+    error_ = error;
+    wantsPlaying_ = false;
+    if (engine_->isCurrent(this))
+        engine_->setPaused(true);
     updateTimeReports();
-    Q_EMIT failed(errorString_);
+    Q_EMIT failed(error_);
 }
 
 void MediaPlayer::handleDuration(double seconds) {
@@ -103,9 +147,23 @@ void MediaPlayer::handlePresentationSize(QSizeF size) {
     Q_EMIT presentationSizeChanged(size);
 }
 
+bool MediaPlayer::wasCutShort() const {
+    // A file replaced, truncated or rewritten under us makes mpv stop where it could no longer
+    // read; that is not the end of the song. A file merely touched near its end still ends.
+    if (identify(local_file::path(url_)) == opened_)
+        return false;
+    const double reached = engine_->timePosition();
+    return duration_ <= 0 || !std::isfinite(reached) || reached < duration_ - endAllowance;
+}
+
 void MediaPlayer::handleEndReached(bool reached) {
-    if (reached == ended_ || (reached && !loaded_))
+    if (reached == ended_ || (reached && !loaded_) || !error_.isEmpty())
         return;
+    if (reached && wasCutShort()) {
+        reportTime();
+        handleFailed({LoadError::Reason::changedWhilePlaying, {}});
+        return;
+    }
     ended_ = reached;
     updateTimeReports();
     if (ended_) {
@@ -129,7 +187,7 @@ void MediaPlayer::reportTime() {
 
 void MediaPlayer::updateTimeReports() {
     const bool advancing =
-        wantsPlaying_ && loaded_ && !ended_ && errorString_.isEmpty() && engine_->isCurrent(this);
+        wantsPlaying_ && loaded_ && !ended_ && error_.isEmpty() && engine_->isCurrent(this);
     if (advancing && !timeReportTimer_.isActive())
         timeReportTimer_.start();
     else if (!advancing)

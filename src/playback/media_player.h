@@ -1,5 +1,7 @@
 #pragma once
 
+#include "playback/load_error.h"
+
 #include <QObject>
 #include <QSizeF>
 #include <QString>
@@ -10,6 +12,15 @@
 #include <memory>
 
 class MpvEngine;
+
+// Enough of a file's status to see that it was replaced, truncated or rewritten.
+struct FileIdentity {
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = -1;
+    qint64 modifiedNs = 0;
+    bool operator==(const FileIdentity &) const = default;
+};
 
 // The player of one loaded file. Creating it starts loading at once and never fails: a file
 // that cannot be played gives a player that reports `failed`, never advances and never ends.
@@ -34,8 +45,8 @@ public:
     double duration() const { return duration_; }
     // Display size with rotation applied; empty until the first picture is decoded.
     QSizeF presentationSize() const { return presentationSize_; }
-    // Why the file cannot be played, in plain words; empty while all is well.
-    const QString &errorString() const { return errorString_; }
+    // Why the file cannot be played; empty while all is well.
+    const LoadError &error() const { return error_; }
 
     static constexpr int timeReportIntervalMs = 100;
 
@@ -45,15 +56,16 @@ Q_SIGNALS:
     void durationLoaded(double seconds);
     void presentationSizeChanged(QSizeF size);
     void playedToEnd();
-    void failed(const QString &reason);
+    void failed(const LoadError &error);
 
 private:
     friend class MpvEngine;
     void handleLoaded();
-    void handleFailed(const QString &reason);
+    void handleFailed(const LoadError &error);
     void handleDuration(double seconds);
     void handlePresentationSize(QSizeF size);
     void handleEndReached(bool reached);
+    bool wasCutShort() const;
     void handleSeekFinished();
     void reportTime();
     void updateTimeReports();
@@ -68,6 +80,8 @@ private:
     double currentTime_ = 0;
     double duration_ = 0;
     QSizeF presentationSize_;
-    QString errorString_;
+    LoadError error_;
+    // What the file was when it was opened, to tell an end from a file cut short under us.
+    FileIdentity opened_;
     QTimer timeReportTimer_;
 };

@@ -130,6 +130,18 @@ bool MpvEngine::isCurrent(const MediaPlayer *player) const {
     return current_ == player;
 }
 
+LoadError MpvEngine::loadError(int mpvError) {
+    switch (mpvError) {
+    case MPV_ERROR_UNKNOWN_FORMAT:
+        return {LoadError::Reason::unknownFormat, {}};
+    case MPV_ERROR_LOADING_FAILED:
+    case MPV_ERROR_NOTHING_TO_PLAY:
+        return {LoadError::Reason::undecodable, {}};
+    default:
+        return {LoadError::Reason::undecodable, QString::fromUtf8(mpv_error_string(mpvError))};
+    }
+}
+
 void MpvEngine::setPaused(bool paused) {
     if (!handle_)
         return;
@@ -182,11 +194,11 @@ void MpvEngine::handleEvent(const mpv_event &event) {
         if (!current_ || current_->entryId_ != end->playlist_entry_id)
             break;
         if (end->reason == MPV_END_FILE_REASON_ERROR) {
-            current_->handleFailed(QString::fromUtf8(mpv_error_string(end->error)));
+            current_->handleFailed(loadError(end->error));
         } else if (end->reason == MPV_END_FILE_REASON_REDIRECT) {
             // A playlist file or a folder: mpv would go on to play whatever it names.
             command({"stop"});
-            current_->handleFailed(QStringLiteral("playlist files are not supported"));
+            current_->handleFailed({LoadError::Reason::playlistFile, {}});
         } else if (end->reason == MPV_END_FILE_REASON_EOF) {
             current_->handleEndReached(true);
         }

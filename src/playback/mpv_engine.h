@@ -1,5 +1,7 @@
 #pragma once
 
+#include "playback/load_error.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
@@ -47,6 +49,9 @@ public:
     int64_t load(MediaPlayer *player, const QByteArray &localPath, bool isVideo);
     void release(MediaPlayer *player);
     bool isCurrent(const MediaPlayer *player) const;
+
+    // What an mpv error code means for the file being loaded.
+    static LoadError loadError(int mpvError);
 
     void setPaused(bool paused);
     void seek(double seconds);

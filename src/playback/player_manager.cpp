@@ -1,9 +1,12 @@
 #include "playback/player_manager.h"
 
 #include "playback/folder_playlist.h"
+#include "playback/local_file.h"
 #include "playback/media_kind.h"
 #include "playback/media_player.h"
 #include "playback/window_delegate.h"
+
+#include <algorithm>
 
 PlayerManager::PlayerManager(MpvEngine::Options engineOptions, QObject *parent)
     : QObject(parent), engineOptions_(std::move(engineOptions)) {}
@@ -38,7 +41,7 @@ void PlayerManager::loadMedia(const QUrl &requested) {
     // A copy: callers pass entries of playlist_, which this load replaces.
     const QUrl url = requested;
     cleanup();
-    publish(loadError_, QString());
+    publish(loadError_, LoadError());
     publish(currentURL_, url);
     publish(fileName_, media_kind::fileName(url));
     const QString extension = media_kind::lowerCaseExtension(fileName_);
@@ -93,9 +96,11 @@ void PlayerManager::loadMedia(const QUrl &requested) {
                 handleEndOfTrack();
         },
         Qt::QueuedConnection);
-    connect(loaded, &MediaPlayer::failed, this, [this, stillLoaded](const QString &reason) {
-        if (stillLoaded())
-            publish(loadError_, QStringLiteral("Cannot play %1: %2").arg(fileName_, reason));
+    connect(loaded, &MediaPlayer::failed, this, [this, stillLoaded](const LoadError &error) {
+        if (!stillLoaded())
+            return;
+        publish(loadError_, error);
+        publish(isPlaying_, false);
     });
 
     play();
@@ -126,6 +131,8 @@ void PlayerManager::togglePlayPause() {
 }
 
 void PlayerManager::play() {
+    if (!loadError_.isEmpty())
+        return;
     if (player_)
         player_->play();
     publish(isPlaying_, true);
@@ -189,7 +196,12 @@ void PlayerManager::loadPlaylist(const QUrl &url) {
         return;
     }
     publish(playlist_, std::move(*entries));
-    publish(currentIndex_, qint64(playlist_.indexOf(url)));
+    // By path bytes: a URL may spell the same name with different escapes.
+    const QByteArray path = local_file::path(url);
+    const auto found = std::find_if(playlist_.begin(), playlist_.end(), [&](const QUrl &entry) {
+        return local_file::path(entry) == path;
+    });
+    publish(currentIndex_, found == playlist_.end() ? qint64(-1) : qint64(found - playlist_.begin()));
     updateNavigationState();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "playback/load_error.h"
 #include "playback/mpv_engine.h"
 #include "playback/repeat_mode.h"
 #include "playback/window_delegate.h"
@@ -40,8 +41,9 @@ public:
     qint64 currentIndex() const { return currentIndex_; }
     bool hasPrevious() const { return hasPrevious_; }
     bool hasNext() const { return hasNext_; }
-    // Why the loaded file cannot be played, in plain words; empty while all is well.
-    const QString &loadError() const { return loadError_; }
+    // Why the loaded file cannot be played; empty while all is well. A file that fails is not
+    // playing, and play() does nothing for it.
+    const LoadError &loadError() const { return loadError_; }
 
     // The fields written from outside the playback core.
     void setIsRepeating(bool repeating);
@@ -88,7 +90,7 @@ private:
     qint64 currentIndex_ = -1;
     bool hasPrevious_ = false;
     bool hasNext_ = false;
-    QString loadError_;
+    LoadError loadError_;
     QPointer<WindowDelegate> windowDelegate_;
     QMetaObject::Connection timeObserver_;
     QMetaObject::Connection playerItemObserver_;

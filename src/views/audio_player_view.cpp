@@ -3,6 +3,9 @@
 #include "i18n/localization.h"
 #include "playback/media_player.h"
 #include "playback/player_manager.h"
+#include "views/eliding_label.h"
+#include "views/load_error_text.h"
+#include "views/name_text.h"
 #include "views/playlist_model.h"
 #include "views/playlist_row_delegate.h"
 #include "views/state_observer.h"
@@ -142,21 +145,21 @@ QWidget *AudioPlayerView::buildInformationColumn() {
     auto *note = symbolLabel(QStringLiteral("music.note"), style::blue(), 60, column);
     stack->addWidget(note, 0, Qt::AlignHCenter);
 
-    fileName_ = label(QString(), TextStyle::title2, style::primary(), column);
+    fileName_ = new ElidingLabel(2, column);
     fileName_->setObjectName(QStringLiteral("fileName"));
-    QFont nameFont = fileName_->font();
+    QFont nameFont = style::font(TextStyle::title2);
     nameFont.setWeight(QFont::DemiBold);
     fileName_->setFont(nameFont);
     fileName_->setAlignment(Qt::AlignCenter);
-    fileName_->setWordWrap(true);
-    // Two lines at most.
-    fileName_->setMaximumHeight(2 * QFontMetrics(nameFont).lineSpacing() + 2);
     stack->addWidget(fileName_);
 
-    loadError_ = label(QString(), TextStyle::callout, QColor(255, 105, 97), column);
+    loadError_ = new ElidingLabel(3, column);
     loadError_->setObjectName(QStringLiteral("loadError"));
+    loadError_->setFont(style::font(TextStyle::callout));
+    QPalette errorPalette = loadError_->palette();
+    errorPalette.setColor(QPalette::WindowText, QColor(255, 105, 97));
+    loadError_->setPalette(errorPalette);
     loadError_->setAlignment(Qt::AlignCenter);
-    loadError_->setWordWrap(true);
     stack->addWidget(loadError_);
 
     auto *box = new QFrame(column);
@@ -225,8 +228,8 @@ void AudioPlayerView::redraw() {
     divider_->setVisible(hasPlaylist);
     playlistHeader_->setText(QStringLiteral("Playlist (%1)").arg(playlist.size()));
 
-    fileName_->setText(playerManager_.fileName());
-    loadError_->setText(playerManager_.loadError());
+    fileName_->setFullText(shownFileName(playerManager_.fileName()));
+    loadError_->setFullText(loadErrorText(shownFileName(playerManager_.fileName()), playerManager_.loadError()));
     loadError_->setVisible(!playerManager_.loadError().isEmpty());
     length_->setText(timeString(playerManager_.duration()));
     formatLine_->setVisible(playerManager_.player() != nullptr);

@@ -4,6 +4,7 @@
 
 class PlayerManager;
 class PlaylistModel;
+class ElidingLabel;
 class QLabel;
 class QListView;
 class QPropertyAnimation;
@@ -32,8 +33,8 @@ private:
     QLabel *playlistHeader_ = nullptr;
     QListView *list_ = nullptr;
     QPropertyAnimation *scrolling_ = nullptr;
-    QLabel *fileName_ = nullptr;
-    QLabel *loadError_ = nullptr;
+    ElidingLabel *fileName_ = nullptr;
+    ElidingLabel *loadError_ = nullptr;
     QLabel *length_ = nullptr;
     QWidget *formatLine_ = nullptr;
     QLabel *format_ = nullptr;

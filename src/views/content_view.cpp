@@ -1,10 +1,13 @@
 #include "views/content_view.h"
 
-#include "playback/media_kind.h"
+#include "playback/local_file.h"
 #include "playback/player_manager.h"
 #include "views/audio_player_view.h"
 #include "views/drop_zone.h"
+#include "views/eliding_label.h"
 #include "views/full_screen_controller.h"
+#include "views/load_error_text.h"
+#include "views/name_text.h"
 #include "views/player_controls.h"
 #include "views/state_observer.h"
 #include "views/style.h"
@@ -13,6 +16,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QDragEnterEvent>
+#include <QFile>
 #include <QGraphicsOpacityEffect>
 #include <QKeyEvent>
 #include <QLabel>
@@ -55,10 +59,10 @@ ContentView::ContentView(PlayerManager &playerManager, QStringList arguments, QW
     audioView_ = new AudioPlayerView(playerManager_, this);
     audioView_->setMinimumSize(700, 450);
     // A video that cannot be played says why where its picture would be.
-    videoError_ = new QLabel(this);
+    videoError_ = new ElidingLabel(4, this);
     videoError_->setObjectName(QStringLiteral("videoLoadError"));
     videoError_->setAlignment(Qt::AlignCenter);
-    videoError_->setWordWrap(true);
+    videoError_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Expanding);
     videoError_->setMargin(20);
     videoError_->setFont(style::font(TextStyle::body));
     videoError_->setAutoFillBackground(true);
@@ -72,6 +76,10 @@ ContentView::ContentView(PlayerManager &playerManager, QStringList arguments, QW
     transportBar_->setAutoFillBackground(true);
     transportBar_->setBackgroundRole(QPalette::Base);
     controls_ = new PlayerControls(playerManager_, transportBar_);
+    // A faded bar must not act on a click where it was: the click only brings it back.
+    transportBar_->installEventFilter(this);
+    for (QWidget *part : transportBar_->findChildren<QWidget *>())
+        part->installEventFilter(this);
     auto *barLayout = new QVBoxLayout(transportBar_);
     barLayout->setContentsMargins(8, 6, 8, 6);
     barLayout->addWidget(controls_);
@@ -115,7 +123,7 @@ void ContentView::redraw() {
     const bool failed = !playerManager_.loadError().isEmpty();
     const bool video = loaded && playerManager_.isVideo() && !failed;
     dropZone_->setVisible(!loaded);
-    videoError_->setText(playerManager_.loadError());
+    videoError_->setFullText(loadErrorText(shownFileName(playerManager_.fileName()), playerManager_.loadError()));
     videoError_->setVisible(loaded && playerManager_.isVideo() && failed);
     audioView_->setVisible(loaded && !playerManager_.isVideo());
     if (video) {
@@ -150,13 +158,14 @@ void ContentView::showEvent(QShowEvent *event) {
 
 void ContentView::runStartUpActions() {
     if (arguments_.size() > 1) {
-        const QUrl file = media_kind::localFileUrl(arguments_.at(1));
+        const QUrl file = local_file::fromArgument(QFile::encodeName(arguments_.at(1)));
         if (!file.isEmpty())
             playerManager_.loadMedia(file);
     }
     resetMouseTimer();
     setupKeyboardMonitor();
     startFullScreenMonitor();
+    Q_EMIT startedUp();
 }
 
 void ContentView::resetMouseTimer() {
@@ -224,6 +233,27 @@ void ContentView::updateControlsOpacity() {
     fade_->setStartValue(controlsOpacity_->opacity());
     fade_->setEndValue(target);
     fade_->start();
+}
+
+bool ContentView::eventFilter(QObject *watched, QEvent *event) {
+    if (showControls_ || !isFullScreen_)
+        return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseButtonRelease:
+    case QEvent::Wheel:
+        revealControls();
+        return true;
+    case QEvent::Enter:
+    case QEvent::MouseMove:
+    case QEvent::HoverMove:
+        revealControls();
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void ContentView::dragEnterEvent(QDragEnterEvent *event) {

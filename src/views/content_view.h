@@ -6,6 +6,7 @@
 
 class AudioPlayerView;
 class DropZone;
+class ElidingLabel;
 class PlayerControls;
 class PlayerManager;
 class QGraphicsOpacityEffect;
@@ -24,15 +25,21 @@ public:
 
     bool showControls() const { return showControls_; }
     bool isFullScreen() const { return isFullScreen_; }
+    // Whether the start-up actions (loading the file named on the command line) have run.
+    bool hasStartedUp() const { return startedUp_; }
 
     static constexpr int idleTimeoutMs = 3000;
     static constexpr int fullScreenPollMs = 200;
     static constexpr int fadeMs = 300;
 
+Q_SIGNALS:
+    void startedUp();
+
 protected:
     void showEvent(QShowEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void redraw();
@@ -52,7 +59,7 @@ private:
     DropZone *dropZone_ = nullptr;
     VideoPlayerView *videoView_ = nullptr;
     AudioPlayerView *audioView_ = nullptr;
-    QLabel *videoError_ = nullptr;
+    ElidingLabel *videoError_ = nullptr;
     QWidget *transportBar_ = nullptr;
     PlayerControls *controls_ = nullptr;
     QVBoxLayout *stack_ = nullptr;

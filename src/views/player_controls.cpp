@@ -6,34 +6,25 @@
 #include "views/open_panel.h"
 #include "views/state_observer.h"
 #include "views/style.h"
+#include "views/seek_slider.h"
 #include "views/symbols.h"
+#include "views/time_label.h"
 #include "views/time_text.h"
 
 #include <QHBoxLayout>
-#include <QLabel>
-#include <QSlider>
 #include <QToolButton>
 #include <QVBoxLayout>
-
-#include <algorithm>
-#include <cmath>
 
 namespace {
 
 constexpr int timeLabelWidth = 40;
-constexpr double shortestRange = 0.1;
 
-QLabel *timeLabel(const QString &objectName, QWidget *parent) {
-    auto *label = new QLabel(QStringLiteral("0:00"), parent);
+TimeLabel *timeLabel(const QString &objectName, QWidget *parent) {
+    auto *label = new TimeLabel(timeLabelWidth, parent);
+    label->setText(QStringLiteral("0:00"));
     label->setObjectName(objectName);
     label->setFont(style::font(TextStyle::caption2));
-    label->setFixedWidth(timeLabelWidth);
-    label->setAlignment(Qt::AlignCenter);
     return label;
-}
-
-int sliderUnits(double seconds) {
-    return int(std::lround(seconds * PlayerControls::sliderUnitsPerSecond));
 }
 
 } // namespace
@@ -42,12 +33,10 @@ PlayerControls::PlayerControls(PlayerManager &playerManager, QWidget *parent)
     : QWidget(parent), playerManager_(playerManager) {
     elapsed_ = timeLabel(QStringLiteral("elapsedTime"), this);
     total_ = timeLabel(QStringLiteral("totalTime"), this);
-    slider_ = new QSlider(Qt::Horizontal, this);
+    slider_ = new SeekSlider(this);
     slider_->setObjectName(QStringLiteral("timeSlider"));
-    slider_->setRange(0, sliderUnits(shortestRange));
     // Every movement seeks at once, while dragging too; playback goes on meanwhile.
-    connect(slider_, &QSlider::valueChanged, this,
-            [this](int value) { playerManager_.seek(double(value) / sliderUnitsPerSecond); });
+    connect(slider_, &SeekSlider::seekRequested, &playerManager_, &PlayerManager::seek);
 
     auto *timeRow = new QHBoxLayout;
     timeRow->setSpacing(6);
@@ -124,16 +113,9 @@ QToolButton *PlayerControls::addButton(const QString &objectName, int side) {
 
 void PlayerControls::redraw() {
     const double duration = playerManager_.duration();
-    const double range =
-        std::isfinite(duration) ? std::max(duration, shortestRange) : shortestRange;
-    {
-        // Showing the state is not a user's seek.
-        const QSignalBlocker blocker(slider_);
-        slider_->setRange(0, sliderUnits(range));
-        // The knob stays under the pointer while the user holds it.
-        if (!slider_->isSliderDown() && std::isfinite(playerManager_.currentTime()))
-            slider_->setValue(sliderUnits(playerManager_.currentTime()));
-    }
+    // Showing the state is not a user's seek; the knob stays under the pointer while held.
+    slider_->setDuration(duration);
+    slider_->setPosition(playerManager_.currentTime());
     elapsed_->setText(timeString(playerManager_.currentTime()));
     total_->setText(timeString(duration));
 

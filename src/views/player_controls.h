@@ -3,8 +3,8 @@
 #include <QWidget>
 
 class PlayerManager;
-class QLabel;
-class QSlider;
+class SeekSlider;
+class TimeLabel;
 class QToolButton;
 
 // The transport bar: elapsed time, time slider and total time above; open-file, repeat, stop,
@@ -14,9 +14,6 @@ class PlayerControls : public QWidget {
 public:
     explicit PlayerControls(PlayerManager &playerManager, QWidget *parent = nullptr);
 
-    // The slider counts milliseconds.
-    static constexpr int sliderUnitsPerSecond = 1000;
-
 private:
     void redraw();
     void cycleRepeatMode();
@@ -24,9 +21,9 @@ private:
     QToolButton *addButton(const QString &objectName, int side);
 
     PlayerManager &playerManager_;
-    QLabel *elapsed_ = nullptr;
-    QSlider *slider_ = nullptr;
-    QLabel *total_ = nullptr;
+    TimeLabel *elapsed_ = nullptr;
+    SeekSlider *slider_ = nullptr;
+    TimeLabel *total_ = nullptr;
     QToolButton *openFile_ = nullptr;
     QToolButton *repeat_ = nullptr;
     QToolButton *stop_ = nullptr;

@@ -1,11 +1,14 @@
 #include "views/playlist_row_delegate.h"
 
+#include "views/name_text.h"
 #include "views/playlist_model.h"
 #include "views/style.h"
 #include "views/symbols.h"
 
 #include <QPainter>
 #include <QPainterPath>
+
+#include <algorithm>
 
 namespace {
 
@@ -28,7 +31,12 @@ void PlaylistRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &o
     const QRect row = option.rect.adjusted(sideMargin, rowPadding, -sideMargin, -rowPadding);
     const bool isCurrent = index.data(PlaylistModel::IsCurrentRole).toBool();
 
-    const QRect indicator(row.left(), row.top(), indicatorWidth, row.height());
+    // Wide enough for the largest number in the list, so 10,000 and up are not clipped.
+    const QFontMetrics numberMetrics(style::font(TextStyle::caption));
+    const int numberWidth =
+        numberMetrics.horizontalAdvance(QString::number(index.model()->rowCount())) + 2;
+    const QRect indicator(row.left(), row.top(), std::max(indicatorWidth, numberWidth),
+                          row.height());
     if (isCurrent) {
         const QString symbol = index.data(PlaylistModel::IsPlayingRole).toBool()
                                    ? QStringLiteral("speaker.wave.2.fill")
@@ -67,7 +75,8 @@ void PlaylistRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &o
     const QRect title(indicator.right() + 1 + spacing, row.top(),
                       badge.left() - spacing - indicator.right() - 1 - spacing, row.height());
     const QString text = QFontMetrics(titleFont).elidedText(
-        index.data(PlaylistModel::TitleRole).toString(), Qt::ElideRight, title.width());
+        shownFileName(index.data(PlaylistModel::TitleRole).toString()), Qt::ElideRight,
+        title.width());
     painter->drawText(title, Qt::AlignLeft | Qt::AlignVCenter, text);
     painter->restore();
 }

@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 
 #include <future>
+#include <sys/time.h>
 
 using test_support::timeoutMs;
 
@@ -30,9 +31,10 @@ class SingleInstanceTest : public QObject {
 
     // A client with blocking calls, on a thread of its own: the server here needs this
     // thread's event loop to answer.
-    bool handOver(const QString &path) {
-        auto result = std::async(std::launch::async, [folder = runtime->path(), path] {
-            return SingleInstance(folder).handOver(path);
+    bool handOver(const QString &path, const QString &folder = {}) {
+        const QUrl file = path.isEmpty() ? QUrl() : QUrl::fromLocalFile(path);
+        auto result = std::async(std::launch::async, [folder = folder.isEmpty() ? runtime->path() : folder, file] {
+            return SingleInstance(folder).handOver(file);
         });
         const bool answered = QTest::qWaitFor(
             [&] { return result.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
@@ -50,15 +52,15 @@ private Q_SLOTS:
 
     void secondStartHandsItsFileOver() {
         SingleInstance primary(runtime->path());
-        QVERIFY(primary.claim());
-        QVERIFY(!SingleInstance(runtime->path()).claim());
+        QCOMPARE(primary.claim(), SingleInstance::Claim::claimed);
+        QCOMPARE(SingleInstance(runtime->path()).claim(), SingleInstance::Claim::heldByAnother);
         QSignalSpy files(&primary, &SingleInstance::fileHandedOver);
         QSignalSpy shows(&primary, &SingleInstance::activationRequested);
 
         // A relative name is made absolute against the second start's working folder.
         auto second = start({"tone.mp3"});
         QVERIFY(files.wait(timeoutMs));
-        QCOMPARE(files.first().first().toString(), test_support::fixture("tone.mp3"));
+        QCOMPARE(files.first().first().toUrl().toLocalFile(), test_support::fixture("tone.mp3"));
         QVERIFY(second->waitForFinished(timeoutMs));
         QCOMPARE(second->exitStatus(), QProcess::NormalExit);
         QCOMPARE(second->exitCode(), 0);
@@ -67,7 +69,7 @@ private Q_SLOTS:
         const QString odd = runtime->filePath("two\nlines \"and\" ümlaut %20.mp3");
         QVERIFY(handOver(odd));
         QTRY_COMPARE(files.size(), 2);
-        QCOMPARE(files.last().first().toString(), odd);
+        QCOMPARE(files.last().first().toUrl().toLocalFile(), odd);
         auto third = start({});
         QVERIFY(shows.wait(timeoutMs));
         QVERIFY(third->waitForFinished(timeoutMs));
@@ -91,19 +93,73 @@ private Q_SLOTS:
         socket.close();
 
         SingleInstance primary(runtime->path());
-        QVERIFY(primary.claim());
+        QCOMPARE(primary.claim(), SingleInstance::Claim::claimed);
         QSignalSpy files(&primary, &SingleInstance::fileHandedOver);
         QVERIFY(handOver("/music/a.mp3"));
         QTRY_COMPARE(files.size(), 1);
     }
 
+    void lockNamingNoLiveSonavelIsTakenOver_data() {
+        QTest::addColumn<QByteArray>("contents");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("garbled") << QByteArray("\xff\xfe not a lock at all");
+    }
+    void lockNamingNoLiveSonavelIsTakenOver() {
+        QFETCH(QByteArray, contents);
+        const QByteArray lockPath = QFile::encodeName(runtime->filePath("io.sonavel.Sonavel.lock"));
+        QFile lock(QFile::decodeName(lockPath));
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        lock.write(contents);
+        lock.close();
+        // Just written, it may be a lock still being filled in: left alone.
+        QCOMPARE(SingleInstance(runtime->path()).claim(), SingleInstance::Claim::heldByAnother);
+        // Left like that for a minute: nobody is writing it.
+        const struct timeval aMinuteAgo[2] = {{time(nullptr) - 60, 0}, {time(nullptr) - 60, 0}};
+        QCOMPARE(utimes(lockPath.constData(), aMinuteAgo), 0);
+        SingleInstance primary(runtime->path());
+        QCOMPARE(primary.claim(), SingleInstance::Claim::claimed);
+        QSignalSpy files(&primary, &SingleInstance::fileHandedOver);
+        QVERIFY(handOver("/music/a.mp3"));
+        QTRY_COMPARE(files.size(), 1);
+    }
+
+    void socketPathTooLongFallsBackToAPrivateFolder() {
+        QString deep = runtime->path();
+        while (QFile::encodeName(deep).size() < 120)
+            deep += QStringLiteral("/a-rather-long-folder-name");
+        QVERIFY(QDir().mkpath(deep));
+        SingleInstance primary(deep);
+        QCOMPARE(primary.claim(), SingleInstance::Claim::claimed);
+        const QFileInfo folder(QFileInfo(primary.socketPath()).path());
+        QVERIFY(primary.socketPath().size() < 108);
+        QCOMPARE(folder.permissions() & ~(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                          QFileDevice::ExeOwner | QFileDevice::ReadUser |
+                                          QFileDevice::WriteUser | QFileDevice::ExeUser),
+                 QFileDevice::Permissions());
+        QSignalSpy files(&primary, &SingleInstance::fileHandedOver);
+        QVERIFY(handOver("/music/a.mp3", deep));
+        QTRY_COMPARE(files.size(), 1);
+    }
+
+    void aStuckInstanceGetsNoSecondWindow() {
+        SingleInstance stuck(runtime->path());
+        QCOMPARE(stuck.claim(), SingleInstance::Claim::claimed);
+        // This thread does not turn its event loop while it waits: the instance never answers.
+        auto second = start({"tone.mp3"});
+        QVERIFY(second->waitForFinished(4 * timeoutMs));
+        QCOMPARE(second->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second->exitCode(), 1);
+    }
+
     void garbageOnTheSocketIsDropped() {
         SingleInstance primary(runtime->path());
-        QVERIFY(primary.claim());
+        QCOMPARE(primary.claim(), SingleInstance::Claim::claimed);
         QSignalSpy files(&primary, &SingleInstance::fileHandedOver);
         QSignalSpy shows(&primary, &SingleInstance::activationRequested);
         for (const QByteArray &garbage :
              {QByteArray(200 * 1024, 'x'), QByteArray("open relative/path.mp3\n"),
+              QByteArray("open file:relative.mp3\n"), QByteArray("open file://host/a.mp3\n"),
+              QByteArray("open file:///a.mp3?query\n"), QByteArray("open file:///a%00b.mp3\n"),
               QByteArray("open http://example.org/a.mp3\n"), QByteArray("rm -rf /\n"),
               QByteArray("\0\0\0\n", 4)}) {
             QLocalSocket client;

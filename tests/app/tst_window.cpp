@@ -4,6 +4,7 @@
 #include "app/window_fitting.h"
 #include "app/window_frame_text.h"
 #include "i18n/localization.h"
+#include "playback/load_error.h"
 #include "playback/player_manager.h"
 #include "support/test_support.h"
 #include "views/open_panel.h"
@@ -15,7 +16,12 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QSettings>
+#include <QFileInfo>
+#include <QTemporaryFile>
 #include <QTimer>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using test_support::timeoutMs;
 
@@ -60,6 +66,9 @@ private Q_SLOTS:
         compareRect(fitWindowFrame({320, 240}, {0, 25, 1512, 920}), {596, 335, 320, 300});
         // Exactly at the limits: not scaled.
         compareRect(fitWindowFrame({1400, 775}, {0, 0, 1440, 875}), {20, 20, 1400, 835});
+        // Only one side too large: both shrink by its scale.
+        compareRect(fitWindowFrame({2000, 300}, {0, 0, 1440, 875}), {20, 302.5, 1400, 270});
+        compareRect(fitWindowFrame({300, 1550}, {0, 0, 1440, 875}), {645, 20, 150, 835});
         // A second screen to the right.
         compareRect(fitWindowFrame({320, 240}, {1440, 0, 1024, 768}), {1792, 234, 320, 300});
         // Too narrow a screen for the allowances: the frame is clamped in from the left edge.
@@ -93,23 +102,97 @@ private Q_SLOTS:
         QVERIFY(qApp->quitOnLastWindowClosed());
     }
 
+    void storedFrameIsPlacedOnAScreen() {
+        const QList<QRect> screens{{0, 25, 1440, 875}, {1440, 0, 1024, 768}};
+        QCOMPARE(placeStoredFrame({100, 80, 640, 420}, screens), QRect(100, 80, 640, 420));
+        // Partly off: moved wholly onto the screen it overlaps most.
+        QCOMPARE(placeStoredFrame({1300, 800, 640, 420}, screens), QRect(800, 480, 640, 420));
+        QCOMPARE(placeStoredFrame({2000, -100, 640, 420}, screens), QRect(1824, 0, 640, 420));
+        // Too large for any screen: shrunk to the usable area, never to an impossible window.
+        QCOMPARE(placeStoredFrame({0, 0, 100000, 100000}, screens), QRect(0, 25, 1440, 875));
+        QCOMPARE(placeStoredFrame({-1e12, -1e12, 3e12, 3e12}, screens), QRect(0, 25, 1440, 875));
+        QCOMPARE(placeStoredFrame({-50000, -50000, 640, 420}, screens), std::nullopt);
+        QCOMPARE(placeStoredFrame({1e308, 1e308, 1e308, 1e308}, screens), std::nullopt);
+        QCOMPARE(placeStoredFrame({0, 0, 640, 420}, {}), std::nullopt);
+    }
+
     void storedFrameIsRestoredUnlessUnusable_data() {
         QTest::addColumn<QString>("stored");
-        QTest::addColumn<bool>("restored");
-        QTest::newRow("valid") << "{{100, 80}, {640, 420}}" << true;
-        QTest::newRow("garbage") << "{{100, 80}" << false;
-        QTest::newRow("zero size") << "{{100, 80}, {0, 0}}" << false;
-        QTest::newRow("off every screen") << "{{-50000, -50000}, {640, 420}}" << false;
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("valid") << "{{100, 80}, {640, 420}}" << "{{100, 80}, {640, 420}}";
+        QTest::newRow("garbage") << "{{100, 80}" << "centred";
+        QTest::newRow("zero size") << "{{100, 80}, {0, 0}}" << "centred";
+        QTest::newRow("off every screen") << "{{-50000, -50000}, {640, 420}}" << "centred";
+        QTest::newRow("too large") << "{{0, 0}, {100000, 100000}}" << "{{0, 0}, {1440, 900}}";
+        QTest::newRow("astronomic") << "{{-1e12, -1e12}, {3e12, 3e12}}" << "{{0, 0}, {1440, 900}}";
     }
     void storedFrameIsRestoredUnlessUnusable() {
         QFETCH(QString, stored);
-        QFETCH(bool, restored);
+        QFETCH(QString, expected);
         QSettings().setValue("windowFrame", stored);
+        QCOMPARE(QGuiApplication::primaryScreen()->availableGeometry(), QRect(0, 0, 1440, 900));
         auto delegate = launch();
         QVERIFY(QTest::qWaitForWindowExposed(delegate->window()));
-        const QRect expected =
-            restored ? window_frame_text::fromString(stored)->toRect() : centredFrame();
-        QCOMPARE(delegate->window()->geometry(), expected);
+        const QRect frame = expected == "centred"
+                                ? centredFrame()
+                                : window_frame_text::fromString(expected)->toRect();
+        QCOMPARE(delegate->window()->geometry(), frame);
+    }
+
+    void unreadableOrUnwritableSettingsDoNotStopPlayback() {
+        const QString file = QSettings().fileName();
+        QTemporaryFile keep;
+        QVERIFY(keep.open());
+        QFile::remove(keep.fileName());
+        QVERIFY(QFile::rename(file, keep.fileName()));
+        // A FIFO would block QSettings' read until a writer came: never, here.
+        QCOMPARE(mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+        {
+            auto delegate = launch({"sonavel", test_support::fixture("tone.wav")});
+            QVERIFY(QTest::qWaitForWindowExposed(delegate->window()));
+            QCOMPARE(delegate->window()->geometry().topLeft(), centredFrame().topLeft());
+            QTRY_VERIFY_WITH_TIMEOUT(delegate->playerManager()->currentTime() > 0.1, timeoutMs);
+            delegate->saveWindowPosition();
+        }
+        QVERIFY(QFile::remove(file));
+        QVERIFY(QFile::rename(keep.fileName(), file));
+
+        // A settings folder that cannot be written (not even by root, as tests may run):
+        // said once on standard error, nothing more.
+        const QString folder = QFileInfo(QFileInfo(file).path()).path();
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, "/proc/sonavel");
+        QTemporaryFile errors;
+        QVERIFY(errors.open());
+        const int savedError = dup(STDERR_FILENO);
+        dup2(errors.handle(), STDERR_FILENO);
+        {
+            auto delegate = launch();
+            delegate->saveWindowPosition();
+            delegate->saveWindowPosition();
+        }
+        dup2(savedError, STDERR_FILENO);
+        ::close(savedError);
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder);
+        // The descriptor shared its offset with standard error: read from the start.
+        errors.seek(0);
+        const QList<QByteArray> said = errors.readAll().split('\n');
+        QCOMPARE(said.count("sonavel: cannot save preferences to /proc/sonavel/Sonavel/Sonavel.conf"),
+                 1);
+    }
+
+    void lastFileHandedOverWins() {
+        // Hand-overs that arrive while Sonavel is still starting wait for the file of its
+        // own command line, and the last one plays.
+        auto delegate = std::make_unique<AppDelegate>(
+            QStringList{"sonavel", test_support::fixture("tone.wav")}, test_support::headlessEngine());
+        delegate->openFileHandedOver(QUrl::fromLocalFile(test_support::fixture("tone.m4a")));
+        delegate->openFileHandedOver(QUrl::fromLocalFile(test_support::fixture("tone.mp3")));
+        QCoreApplication::processEvents();
+        delegate->applicationDidFinishLaunching();
+        QTRY_COMPARE_WITH_TIMEOUT(delegate->playerManager()->fileName(), QStringLiteral("tone.mp3"),
+                                  timeoutMs);
+        QTest::qWait(100);
+        QCOMPARE(delegate->playerManager()->fileName(), QStringLiteral("tone.mp3"));
     }
 
     void videoFitsTheWindowAndTheFrameRoundTrips() {
@@ -163,8 +246,11 @@ private Q_SLOTS:
         QCOMPARE(delegate->playerManager()->fileName(), QStringLiteral("tone.wav"));
         QTRY_VERIFY_WITH_TIMEOUT(delegate->playerManager()->currentTime() > 0.1, timeoutMs);
 
+        // Only an absolute file:// URL is read as a URL; anything else names a local file.
         auto remote = launch({"sonavel", "http://127.0.0.1:9/x.mp3"});
-        QVERIFY(!remote->playerManager()->player());
+        QVERIFY(remote->playerManager()->currentURL().isLocalFile());
+        QTRY_COMPARE_WITH_TIMEOUT(remote->playerManager()->loadError().reason,
+                                  LoadError::Reason::notFound, timeoutMs);
     }
 
     void mainMenuInTwoLanguagesWithItsShortcuts() {
@@ -226,7 +312,7 @@ private Q_SLOTS:
 
         // Handed over: loaded from the event loop, and the window comes forward.
         delegate->window()->showMinimized();
-        delegate->openFileHandedOver(test_support::fixture("tone.mp3"));
+        delegate->openFileHandedOver(QUrl::fromLocalFile(test_support::fixture("tone.mp3")));
         QCOMPARE(delegate->playerManager()->fileName(), QStringLiteral("tone.wav"));
         QTRY_COMPARE(delegate->playerManager()->fileName(), QStringLiteral("tone.mp3"));
         QTRY_VERIFY(!delegate->window()->isMinimized());

@@ -1,0 +1,52 @@
+#include "playback/local_file.h"
+
+#include <climits>
+#include <unistd.h>
+
+namespace local_file {
+
+QUrl fromPath(const QByteArray &absolutePath) {
+    // A UTF-8 name gets the very URL Qt would make of it, so that locations compare equal
+    // whichever way they were made.
+    const QString text = QString::fromUtf8(absolutePath);
+    if (text.toUtf8() == absolutePath)
+        return QUrl::fromLocalFile(text);
+    return QUrl::fromEncoded("file://" + absolutePath.toPercentEncoding("/"));
+}
+
+QByteArray path(const QUrl &url) {
+    if (!url.isLocalFile())
+        return {};
+    return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+}
+
+QUrl fromArgument(const QByteArray &argument, const QByteArray &workingFolder) {
+    if (argument.isEmpty())
+        return {};
+    // Only an absolute file:// URL is read as one: "file:song.mp3" is a file in this folder.
+    if (argument.startsWith("file://")) {
+        const QUrl url = QUrl::fromEncoded(argument, QUrl::StrictMode);
+        const QByteArray bytes = path(url);
+        if (url.isValid() && bytes.startsWith('/') && url.query().isNull() &&
+            url.fragment().isNull())
+            return url;
+        return {};
+    }
+    if (argument.startsWith('/'))
+        return fromPath(argument);
+    QByteArray folder = workingFolder;
+    if (!folder.endsWith('/'))
+        folder.append('/');
+    return fromPath(folder + argument);
+}
+
+QUrl fromArgument(const QByteArray &argument) {
+    char buffer[PATH_MAX] = "/";
+    // Without a working folder (it was deleted) a relative name names nothing.
+    if (!argument.startsWith('/') && !argument.startsWith("file://") &&
+        !getcwd(buffer, sizeof buffer))
+        return {};
+    return fromArgument(argument, QByteArray(buffer));
+}
+
+} // namespace local_file

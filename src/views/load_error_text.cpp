@@ -1,0 +1,48 @@
+#include "views/load_error_text.h"
+
+#include "i18n/localization.h"
+
+namespace {
+
+QString reasonText(const LoadError &error) {
+    using Reason = LoadError::Reason;
+    switch (error.reason) {
+    case Reason::none:
+        return {};
+    case Reason::notLocal:
+        return L.get(u"errorNotLocal");
+    case Reason::notFound:
+        return L.get(u"errorNotFound");
+    case Reason::permissionDenied:
+        return L.get(u"errorPermissionDenied");
+    case Reason::unreadable:
+        // The system's words for an unusual cause are better than none.
+        return error.detail.isEmpty() ? L.get(u"errorUnreadable")
+                                      : L.get(u"errorUnreadable") + QStringLiteral(" (%1)").arg(error.detail);
+    case Reason::isFolder:
+        return L.get(u"errorIsFolder");
+    case Reason::notRegularFile:
+        return L.get(u"errorNotRegularFile");
+    case Reason::empty:
+        return L.get(u"errorEmpty");
+    case Reason::changedWhilePlaying:
+        return L.get(u"errorChanged");
+    case Reason::unknownFormat:
+        return L.get(u"errorUnknownFormat");
+    case Reason::undecodable:
+        return L.get(u"errorUndecodable");
+    case Reason::playlistFile:
+        return L.get(u"errorPlaylist");
+    case Reason::engineUnavailable:
+        return L.get(u"errorEngine");
+    }
+    return {};
+}
+
+} // namespace
+
+QString loadErrorText(const QString &fileName, const LoadError &error) {
+    if (error.isEmpty())
+        return {};
+    return L.get(u"cannotPlay").arg(fileName, reasonText(error));
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QSlider>
+
+// The time slider. Unlike Qt's default (a click moves one page, the keys and the wheel one
+// unit), a left click on the track jumps where it lands and the knob follows the pointer while
+// held, as in every player; keys and the wheel move 5 seconds, Page Up and Down 30.
+//
+// It counts in units of at most a millisecond, fewer per second when a duration in
+// milliseconds would not fit an int (damaged files report durations of years).
+class SeekSlider : public QSlider {
+    Q_OBJECT
+public:
+    explicit SeekSlider(QWidget *parent = nullptr);
+
+    // Sets the range for `duration` seconds, without emitting a seek.
+    void setDuration(double seconds);
+    // Shows `seconds` as the knob's place, without emitting a seek; not while the user holds it.
+    void setPosition(double seconds);
+    double unitsPerSecond() const { return unitsPerSecond_; }
+
+    static constexpr double stepSeconds = 5;
+    static constexpr double pageSeconds = 30;
+
+Q_SIGNALS:
+    // The user moved the knob (a click, a drag, a key, the wheel).
+    void seekRequested(double seconds);
+
+protected:
+    void wheelEvent(QWheelEvent *event) override;
+
+private:
+    int units(double seconds) const;
+
+    double unitsPerSecond_ = 1000;
+    int wheelRemainder_ = 0;
+};
+
+// Slider units per second for a track of `duration` seconds: 1000, or as many as keep the whole
+// duration within an int.
+double sliderUnitsPerSecond(double duration);
