@@ -5,8 +5,14 @@
 #include "views/audio_player_view.h"
 #include "views/content_view.h"
 #include "views/drop_zone.h"
+#include "views/eliding_label.h"
+#include "views/name_text.h"
 #include "views/open_panel.h"
 #include "views/playlist_model.h"
+#include "views/playlist_row_delegate.h"
+#include "views/seek_slider.h"
+#include "views/style.h"
+#include "views/time_label.h"
 #include "views/time_text.h"
 #include "views/video_player_view.h"
 
@@ -17,6 +23,8 @@
 #include <QListView>
 #include <QMainWindow>
 #include <QMimeData>
+#include <QPainter>
+#include <QWheelEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -300,17 +308,18 @@ private Q_SLOTS:
 
     void loadErrorIsShownInPlainWords() {
         manager().loadMedia(QUrl::fromLocalFile(folder->filePath("gone.mp3")));
-        auto *error = find<QLabel>("loadError");
-        QTRY_COMPARE(error->text(), QStringLiteral("Cannot play gone.mp3: file not found"));
+        auto *error = find<ElidingLabel>("loadError");
+        QTRY_COMPARE(error->fullText(), QStringLiteral("Cannot play gone.mp3: file not found"));
         QVERIFY(error->isVisible());
         manager().loadMedia(fixtureUrl("tone.mp3"));
         QTRY_VERIFY(!error->isVisible());
 
         const QUrl broken = place("text.mkv", "clip.mkv");
         manager().loadMedia(broken);
-        auto *videoError = find<QLabel>("videoLoadError");
+        auto *videoError = find<ElidingLabel>("videoLoadError");
         QTRY_VERIFY(videoError->isVisible());
-        QVERIFY(videoError->text().startsWith(QStringLiteral("Cannot play clip.mkv: ")));
+        QCOMPARE(videoError->fullText(),
+                 QStringLiteral("Cannot play clip.mkv: its format is not recognised"));
         QVERIFY(transportBar().isVisible());
         manager().loadMedia(fixtureUrl("clip.mp4"));
         QTRY_VERIFY(!videoError->isVisible());
@@ -384,6 +393,16 @@ private Q_SLOTS:
         QVERIFY(transportBar().isVisible());
         const int videoHeight = video->height();
 
+        // A click where the faded bar is only brings it back: no invisible Stop.
+        QTest::mouseClick(find<QToolButton>("stopButton"), Qt::LeftButton);
+        QVERIFY(manager().isPlaying());
+        QVERIFY(content().showControls());
+        QTest::mouseClick(find<QToolButton>("stopButton"), Qt::LeftButton);
+        QVERIFY(!manager().isPlaying());
+        manager().play();
+        QVERIFY(fired.wait(timeoutMs));
+        QTRY_COMPARE_WITH_TIMEOUT(barOpacity(), 0.0, timeoutMs);
+
         // A press shows it again, in place.
         QTest::mousePress(video->surface(), Qt::LeftButton);
         QTest::mouseRelease(video->surface(), Qt::LeftButton);
@@ -398,6 +417,99 @@ private Q_SLOTS:
         QVERIFY(fired.wait(timeoutMs));
         QVERIFY(content().showControls());
         QCOMPARE(barOpacity(), 1.0);
+    }
+
+    void timeSliderJumpsWhereClickedAndStepsBySeconds() {
+        manager().loadMedia(fixtureUrl("long.mp3"));
+        auto *slider = find<SeekSlider>("timeSlider");
+        QTRY_VERIFY_WITH_TIMEOUT(slider->maximum() > 50000, timeoutMs);
+        manager().pause();
+        // A click on the track goes where it lands.
+        QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(slider->width() * 3 / 4, slider->height() / 2));
+        QTRY_VERIFY_WITH_TIMEOUT(qAbs(manager().currentTime() - 45) < 5, timeoutMs);
+        // Keys and the wheel move 5 seconds, a page 30.
+        slider->setFocus();
+        const int before = slider->value();
+        QTest::keyClick(slider, Qt::Key_Left);
+        QCOMPARE(slider->value(), before - 5000);
+        QTest::keyClick(slider, Qt::Key_PageDown);
+        QCOMPARE(slider->value(), before - 35000);
+        QWheelEvent wheel(QPointF(10, 5), slider->mapToGlobal(QPointF(10, 5)), {}, {0, 120},
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(slider, &wheel);
+        QCOMPARE(slider->value(), before - 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(qAbs(manager().currentTime() - slider->value() / 1000.0) < 1,
+                                 timeoutMs);
+    }
+
+    void durationsOfYearsKeepTheirRangeAndReadableTimes() {
+        SeekSlider slider;
+        const double monthAndMore = 40 * 24 * 3600.0;
+        slider.setDuration(monthAndMore);
+        QVERIFY(slider.maximum() > 0);
+        QVERIFY(qAbs(slider.maximum() / slider.unitsPerSecond() - monthAndMore) < 1);
+        slider.setPosition(monthAndMore / 2);
+        QVERIFY(qAbs(slider.value() / slider.unitsPerSecond() - monthAndMore / 2) < 1);
+        slider.setDuration(1e300);
+        QVERIFY(slider.maximum() > 0);
+
+        TimeLabel label(40);
+        label.setText(timeString(monthAndMore));
+        QCOMPARE(label.text(), QStringLiteral("57600:00"));
+        QVERIFY(label.sizeHint().width() >= label.textWidth(label.text()));
+    }
+
+    void longNamesWrapThenElideAndNeverWidenTheWindow() {
+        const QString word = QString("Everything_In_Its_Right_Place_").repeated(5);
+        const QUrl song = place("tone.mp3", word + ".mp3");
+        manager().loadMedia(song);
+        auto *name = find<ElidingLabel>("fileName");
+        QTRY_VERIFY(name->isVisible());
+        const int width = window().width();
+        QCOMPARE(name->fullText(), word + ".mp3");
+        const QStringList lines = name->text().split(u'\n');
+        QCOMPARE(lines.size(), 2);
+        QVERIFY(lines.first().startsWith("Everything_In"));
+        QVERIFY(lines.last().endsWith(QChar(0x2026)));
+        for (const QString &line : lines)
+            QVERIFY(name->fontMetrics().horizontalAdvance(line) <= name->width());
+        QCOMPARE(window().width(), width);
+
+        QCOMPARE(shownFileName("two\nlines.mp3"), QStringLiteral("two\uFFFDlines.mp3"));
+        QCOMPARE(wrapAndElide("a b", name->font(), 1000, 2), QStringLiteral("a b"));
+    }
+
+    void playlistNumbersOfTenThousandAreNotClipped() {
+        PlaylistModel model;
+        QList<QUrl> many;
+        for (int i = 0; i < 12000; ++i)
+            many.append(QUrl::fromLocalFile(QStringLiteral("/m/%1.mp3").arg(i)));
+        model.update(many, 0, false);
+        PlaylistRowDelegate rows;
+        QStyleOptionViewItem option;
+        option.rect = QRect(0, 0, 300, rows.sizeHint(option, model.index(0)).height());
+        QImage image(option.rect.size(), QImage::Format_ARGB32);
+        image.fill(Qt::black);
+        QPainter painter(&image);
+        rows.paint(&painter, option, model.index(11999));
+        painter.end();
+        // "12000" is drawn whole and apart from the title: its ink, a clear gap, the title.
+        QList<bool> inked;
+        for (int x = 0; x < image.width(); ++x) {
+            bool ink = false;
+            for (int y = 0; y < image.height() && !ink; ++y)
+                ink = qGray(image.pixel(x, y)) > 60;
+            inked.append(ink);
+        }
+        const qsizetype numberStart = inked.indexOf(true);
+        qsizetype numberEnd = numberStart;
+        while (numberEnd < inked.size() && inked.mid(numberEnd, 4).contains(true))
+            ++numberEnd;
+        const int numberWidth =
+            QFontMetrics(style::font(TextStyle::caption)).horizontalAdvance("12000");
+        QVERIFY2(qAbs(numberEnd - numberStart - numberWidth) <= 3,
+                 qPrintable(QStringLiteral("%1 %2").arg(numberEnd - numberStart).arg(numberWidth)));
+        QVERIFY(inked.mid(numberEnd).contains(true));
     }
 
     void videoShowsItsPictureWhateverCameBefore() {
