@@ -32,3 +32,5 @@ printf 'This is not a video.\n' > text.mkv
 
 # Long enough to seek in, and larger than what mpv reads ahead, to cut short while it plays.
 ff long.mp3 -f lavfi -i sine=frequency=330:duration=60 -c:a libmp3lame -b:a 320k
+ff long.mp4 -f lavfi -i testsrc=size=320x240:rate=25:duration=30 -pix_fmt yuv420p \
+    -c:v libx264 -preset ultrafast

@@ -27,9 +27,11 @@ QUrl fromArgument(const QByteArray &argument, const QByteArray &workingFolder) {
     if (argument.startsWith("file://")) {
         const QUrl url = QUrl::fromEncoded(argument, QUrl::StrictMode);
         const QByteArray bytes = path(url);
-        if (url.isValid() && bytes.startsWith('/') && url.query().isNull() &&
-            url.fragment().isNull())
-            return url;
+        // Another host's file (file://host/...) is not a local file, whatever Qt calls it.
+        const bool thisHost = url.host().isEmpty() || url.host() == u"localhost";
+        if (url.isValid() && thisHost && bytes.startsWith('/') && !url.hasQuery() &&
+            !url.hasFragment())
+            return fromPath(bytes);
         return {};
     }
     if (argument.startsWith('/'))

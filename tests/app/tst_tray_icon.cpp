@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QSignalSpy>
 
 using test_support::timeoutMs;
 
@@ -16,10 +17,11 @@ class TrayIconTest : public QObject {
 
     QProcess trayHost;
 
-    static bool click(QPoint at, int button) {
-        return QProcess::execute("xdotool",
-                                 {"mousemove", QString::number(at.x()), QString::number(at.y()),
-                                  "click", QString::number(button)}) == 0;
+    static bool click(QPoint at, int button, int times = 1) {
+        return QProcess::execute("xdotool", {"mousemove", QString::number(at.x()),
+                                             QString::number(at.y()), "click", "--repeat",
+                                             QString::number(times), "--delay", "60",
+                                             QString::number(button)}) == 0;
     }
 
 private Q_SLOTS:
@@ -63,6 +65,13 @@ private Q_SLOTS:
                                   QStringLiteral("play.circle.fill"), timeoutMs);
         QVERIFY(click(centre, 1));
         QTRY_VERIFY_WITH_TIMEOUT(manager.isPlaying(), timeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(icon.toolTip(), QStringLiteral("Pause"), timeoutMs);
+
+        // A quick double click is two clicks: paused, then playing again.
+        QSignalSpy activations(&icon, &QSystemTrayIcon::activated);
+        QVERIFY(click(centre, 1, 2));
+        QTRY_COMPARE_WITH_TIMEOUT(activations.size(), 2, timeoutMs);
+        QVERIFY(manager.isPlaying());
         QTRY_COMPARE_WITH_TIMEOUT(icon.toolTip(), QStringLiteral("Pause"), timeoutMs);
 
         // A right click brings the window forward and leaves playback alone.

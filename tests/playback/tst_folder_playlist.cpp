@@ -1,4 +1,5 @@
 #include "playback/folder_playlist.h"
+#include "playback/local_file.h"
 #include "support/test_support.h"
 
 #include <QCoreApplication>
@@ -65,6 +66,27 @@ private Q_SLOTS:
         const QUrl file = QUrl::fromLocalFile(folder.filePath("gone/a.mp3"));
         QVERIFY(!folder_playlist::audioEntriesBeside(file));
         QVERIFY(!folder_playlist::audioEntriesBeside(QUrl("http://example.invalid/a.mp3")));
+    }
+
+    void commandLineNamesAreBytesAndPathsUnlessAbsoluteFileUrls() {
+        const auto path = [](const QByteArray &argument) {
+            return local_file::path(local_file::fromArgument(argument, "/work/dir"));
+        };
+        QCOMPARE(path("song.mp3"), QByteArray("/work/dir/song.mp3"));
+        QCOMPARE(path("/abs/song.mp3"), QByteArray("/abs/song.mp3"));
+        // A name that is not UTF-8 is kept byte for byte.
+        QCOMPARE(path("bad\xff\xfe.mp3"), QByteArray("/work/dir/bad\xff\xfe.mp3"));
+        // "file:" without an absolute URL is a name like any other.
+        QCOMPARE(path("file:colon.mp3"), QByteArray("/work/dir/file:colon.mp3"));
+        QCOMPARE(path("http://example.org/a.mp3"), QByteArray("/work/dir/http://example.org/a.mp3"));
+        QCOMPARE(path("file:///music/a%20b%FF.mp3"), QByteArray("/music/a b\xff.mp3"));
+        QCOMPARE(path("file://localhost/music/a.mp3"), QByteArray("/music/a.mp3"));
+        QVERIFY(local_file::fromArgument("file://host/music/a.mp3", "/").isEmpty());
+        QVERIFY(local_file::fromArgument("file:///a.mp3#x", "/").isEmpty());
+        QVERIFY(local_file::fromArgument("", "/").isEmpty());
+        // Locations of UTF-8 names are Qt's own, so they compare equal however they were made.
+        QCOMPARE(local_file::fromPath("/m/caf\xc3\xa9 #1?.mp3"),
+                 QUrl::fromLocalFile(QStringLiteral("/m/caf\u00e9 #1?.mp3")));
     }
 };
 

@@ -419,6 +419,21 @@ private Q_SLOTS:
         QCOMPARE(barOpacity(), 1.0);
     }
 
+    void pointerRestingOnTheVideoStartsTheIdleCount() {
+        manager().loadMedia(fixtureUrl("long.mp4"));
+        QTRY_VERIFY(window().findChild<VideoPlayerView *>());
+        auto *video = window().findChild<VideoPlayerView *>();
+        QTRY_VERIFY(video->isVisible());
+        auto *idle = content().findChild<QTimer *>("mouseIdleTimer");
+        QCursor::setPos(video->mapToGlobal(video->rect().center()));
+        QTRY_COMPARE(QCursor::pos(), video->mapToGlobal(video->rect().center()));
+        // Entered from the menu, with the pointer already over the video and never moving.
+        delegate->enterCustomFullScreen();
+        QTRY_VERIFY_WITH_TIMEOUT(content().isFullScreen(), timeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!content().showControls(), timeoutMs);
+        QVERIFY(!idle->isActive());
+    }
+
     void timeSliderJumpsWhereClickedAndStepsBySeconds() {
         manager().loadMedia(fixtureUrl("long.mp3"));
         auto *slider = find<SeekSlider>("timeSlider");
