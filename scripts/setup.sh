@@ -1,6 +1,7 @@
 #!/bin/sh
 # Installs the Debian 12 packages Sonavel needs that are missing, then configures and builds.
-# Usage: scripts/setup.sh [build|test]   (test also installs what the tests and benchmarks use)
+# Usage: scripts/setup.sh [build|test|fuzz]   (test also installs what the tests and benchmarks
+# use; fuzz installs clang and its fuzzer runtime and builds nothing: scripts/fuzz.sh does)
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -11,6 +12,9 @@ packages="cmake g++ make pkg-config qt6-base-dev libqt6opengl6-dev qt6-svg-dev l
 if [ "$purpose" = test ]; then
     packages="$packages ffmpeg xvfb xauth libgl1-mesa-dri dbus libglib2.0-bin xdg-utils
         shared-mime-info desktop-file-utils appstream libbenchmark-dev mpv trayer xdotool"
+fi
+if [ "$purpose" = fuzz ]; then
+    packages="$packages clang libclang-rt-14-dev"
 fi
 
 missing=""
@@ -29,6 +33,8 @@ if [ -n "$missing" ]; then
     $sudo apt-get update -q
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends $missing
 fi
+
+[ "$purpose" = fuzz ] && exit 0
 
 build=${SONAVEL_BUILD_DIR:-$root/build}
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo ${SONAVEL_CMAKE_ARGS:-} >/dev/null

@@ -138,8 +138,8 @@ void AppDelegate::restoreOrCentreWindow() {
     const std::optional<QRectF> stored =
         window_frame_text::fromString(preferences::value(windowFrameKey).toString());
     // Only a frame that fits sensibly on a screen is used, moved and shrunk onto it if need be.
-    if (const std::optional<QRect> frame = stored ? placeStoredFrame(*stored, usableAreas())
-                                                  : std::nullopt) {
+    if (const std::optional<QRect> frame =
+            stored ? placeStoredFrame(*stored, usableAreas()) : std::nullopt) {
         window_->setGeometry(*frame);
         return;
     }

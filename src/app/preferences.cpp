@@ -20,8 +20,8 @@ QStringList settingsFiles() {
     const QString application = QCoreApplication::applicationName();
     QStringList files;
     for (const QString &folder : folders) {
-        files.append(QDir(folder).filePath(organization + u'/' + application +
-                                           QStringLiteral(".conf")));
+        files.append(
+            QDir(folder).filePath(organization + u'/' + application + QStringLiteral(".conf")));
         files.append(QDir(folder).filePath(organization + QStringLiteral(".conf")));
     }
     return files;
@@ -39,10 +39,10 @@ bool canBeRead() {
     static bool said = false;
     for (const QString &file : settingsFiles()) {
         struct stat status {};
-        if (::stat(QFile::encodeName(file).constData(), &status) == 0 &&
-            !S_ISREG(status.st_mode)) {
-            sayOnce(said, QStringLiteral("%1 is not a regular file; going on without preferences")
-                              .arg(file));
+        if (::stat(QFile::encodeName(file).constData(), &status) == 0 && !S_ISREG(status.st_mode)) {
+            sayOnce(
+                said,
+                QStringLiteral("%1 is not a regular file; going on without preferences").arg(file));
             return false;
         }
     }

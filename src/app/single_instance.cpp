@@ -119,7 +119,7 @@ std::optional<QUrl> SingleInstance::parseRequest(QByteArrayView line) {
     if (!file.isValid() || !path.startsWith('/') || path.contains('\0') || !file.host().isEmpty() ||
         file.hasQuery() || file.hasFragment())
         return std::nullopt;
-    return file;
+    return local_file::fromPath(path);
 }
 
 void SingleInstance::accept() {
@@ -157,8 +157,8 @@ bool SingleInstance::handOver(const QUrl &file, int timeoutMs, bool retry) const
     const QString path = socketPath();
     if (path.isEmpty())
         return false;
-    QByteArray message = file.isEmpty() ? showCommand.toByteArray()
-                                        : openCommand.toByteArray() + file.toEncoded();
+    QByteArray message =
+        file.isEmpty() ? showCommand.toByteArray() : openCommand.toByteArray() + file.toEncoded();
     if (message.size() >= maximumMessageBytes)
         return false;
     message.append('\n');

@@ -6,6 +6,13 @@
 namespace local_file {
 
 QUrl fromPath(const QByteArray &absolutePath) {
+    // "//music/a.mp3" is "/music/a.mp3" to Linux, but to a URL it would name a host "music".
+    qsizetype extraSlashes = 0;
+    while (absolutePath.size() > extraSlashes + 1 && absolutePath[extraSlashes] == '/' &&
+           absolutePath[extraSlashes + 1] == '/')
+        ++extraSlashes;
+    if (extraSlashes > 0)
+        return fromPath(absolutePath.mid(extraSlashes));
     // A UTF-8 name gets the very URL Qt would make of it, so that locations compare equal
     // whichever way they were made.
     const QString text = QString::fromUtf8(absolutePath);

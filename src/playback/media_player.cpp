@@ -4,10 +4,10 @@
 #include "playback/mpv_engine.h"
 
 #include <cerrno>
-#include <optional>
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -201,7 +201,8 @@ void PlayerManager::loadPlaylist(const QUrl &url) {
     const auto found = std::find_if(playlist_.begin(), playlist_.end(), [&](const QUrl &entry) {
         return local_file::path(entry) == path;
     });
-    publish(currentIndex_, found == playlist_.end() ? qint64(-1) : qint64(found - playlist_.begin()));
+    publish(currentIndex_,
+            found == playlist_.end() ? qint64(-1) : qint64(found - playlist_.begin()));
     updateNavigationState();
 }
 

@@ -229,7 +229,8 @@ void AudioPlayerView::redraw() {
     playlistHeader_->setText(QStringLiteral("Playlist (%1)").arg(playlist.size()));
 
     fileName_->setFullText(shownFileName(playerManager_.fileName()));
-    loadError_->setFullText(loadErrorText(shownFileName(playerManager_.fileName()), playerManager_.loadError()));
+    loadError_->setFullText(
+        loadErrorText(shownFileName(playerManager_.fileName()), playerManager_.loadError()));
     loadError_->setVisible(!playerManager_.loadError().isEmpty());
     length_->setText(timeString(playerManager_.duration()));
     formatLine_->setVisible(playerManager_.player() != nullptr);

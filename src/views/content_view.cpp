@@ -123,7 +123,8 @@ void ContentView::redraw() {
     const bool failed = !playerManager_.loadError().isEmpty();
     const bool video = loaded && playerManager_.isVideo() && !failed;
     dropZone_->setVisible(!loaded);
-    videoError_->setFullText(loadErrorText(shownFileName(playerManager_.fileName()), playerManager_.loadError()));
+    videoError_->setFullText(
+        loadErrorText(shownFileName(playerManager_.fileName()), playerManager_.loadError()));
     videoError_->setVisible(loaded && playerManager_.isVideo() && failed);
     audioView_->setVisible(loaded && !playerManager_.isVideo());
     if (video) {

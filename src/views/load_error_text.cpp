@@ -17,8 +17,9 @@ QString reasonText(const LoadError &error) {
         return L.get(u"errorPermissionDenied");
     case Reason::unreadable:
         // The system's words for an unusual cause are better than none.
-        return error.detail.isEmpty() ? L.get(u"errorUnreadable")
-                                      : L.get(u"errorUnreadable") + QStringLiteral(" (%1)").arg(error.detail);
+        return error.detail.isEmpty()
+                   ? L.get(u"errorUnreadable")
+                   : L.get(u"errorUnreadable") + QStringLiteral(" (%1)").arg(error.detail);
     case Reason::isFolder:
         return L.get(u"errorIsFolder");
     case Reason::notRegularFile:

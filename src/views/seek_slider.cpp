@@ -69,7 +69,7 @@ void SeekSlider::wheelEvent(QWheelEvent *event) {
     const int notches = wheelRemainder_ / QWheelEvent::DefaultDeltasPerStep;
     wheelRemainder_ %= QWheelEvent::DefaultDeltasPerStep;
     if (notches != 0)
-        setValue(int(std::clamp<qint64>(qint64(value()) + qint64(notches) * singleStep(),
-                                        minimum(), maximum())));
+        setValue(int(std::clamp<qint64>(qint64(value()) + qint64(notches) * singleStep(), minimum(),
+                                        maximum())));
     event->accept();
 }

@@ -6,8 +6,8 @@
 #include <QApplication>
 #include <QMainWindow>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QSignalSpy>
+#include <QStandardPaths>
 
 using test_support::timeoutMs;
 
@@ -18,10 +18,10 @@ class TrayIconTest : public QObject {
     QProcess trayHost;
 
     static bool click(QPoint at, int button, int times = 1) {
-        return QProcess::execute("xdotool", {"mousemove", QString::number(at.x()),
-                                             QString::number(at.y()), "click", "--repeat",
-                                             QString::number(times), "--delay", "60",
-                                             QString::number(button)}) == 0;
+        return QProcess::execute("xdotool",
+                                 {"mousemove", QString::number(at.x()), QString::number(at.y()),
+                                  "click", "--repeat", QString::number(times), "--delay", "60",
+                                  QString::number(button)}) == 0;
     }
 
 private Q_SLOTS:

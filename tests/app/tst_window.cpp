@@ -11,12 +11,12 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
 #include <QSettings>
-#include <QFileInfo>
 #include <QTemporaryFile>
 #include <QTimer>
 
@@ -119,12 +119,18 @@ private Q_SLOTS:
     void storedFrameIsRestoredUnlessUnusable_data() {
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("valid") << "{{100, 80}, {640, 420}}" << "{{100, 80}, {640, 420}}";
-        QTest::newRow("garbage") << "{{100, 80}" << "centred";
-        QTest::newRow("zero size") << "{{100, 80}, {0, 0}}" << "centred";
-        QTest::newRow("off every screen") << "{{-50000, -50000}, {640, 420}}" << "centred";
-        QTest::newRow("too large") << "{{0, 0}, {100000, 100000}}" << "{{0, 0}, {1440, 900}}";
-        QTest::newRow("astronomic") << "{{-1e12, -1e12}, {3e12, 3e12}}" << "{{0, 0}, {1440, 900}}";
+        QTest::newRow("valid") << "{{100, 80}, {640, 420}}"
+                               << "{{100, 80}, {640, 420}}";
+        QTest::newRow("garbage") << "{{100, 80}"
+                                 << "centred";
+        QTest::newRow("zero size") << "{{100, 80}, {0, 0}}"
+                                   << "centred";
+        QTest::newRow("off every screen") << "{{-50000, -50000}, {640, 420}}"
+                                          << "centred";
+        QTest::newRow("too large") << "{{0, 0}, {100000, 100000}}"
+                                   << "{{0, 0}, {1440, 900}}";
+        QTest::newRow("astronomic") << "{{-1e12, -1e12}, {3e12, 3e12}}"
+                                    << "{{0, 0}, {1440, 900}}";
     }
     void storedFrameIsRestoredUnlessUnusable() {
         QFETCH(QString, stored);
@@ -176,15 +182,17 @@ private Q_SLOTS:
         // The descriptor shared its offset with standard error: read from the start.
         errors.seek(0);
         const QList<QByteArray> said = errors.readAll().split('\n');
-        QCOMPARE(said.count("sonavel: cannot save preferences to /proc/sonavel/Sonavel/Sonavel.conf"),
-                 1);
+        QCOMPARE(
+            said.count("sonavel: cannot save preferences to /proc/sonavel/Sonavel/Sonavel.conf"),
+            1);
     }
 
     void lastFileHandedOverWins() {
         // Hand-overs that arrive while Sonavel is still starting wait for the file of its
         // own command line, and the last one plays.
-        auto delegate = std::make_unique<AppDelegate>(
-            QStringList{"sonavel", test_support::fixture("tone.wav")}, test_support::headlessEngine());
+        auto delegate =
+            std::make_unique<AppDelegate>(QStringList{"sonavel", test_support::fixture("tone.wav")},
+                                          test_support::headlessEngine());
         delegate->openFileHandedOver(QUrl::fromLocalFile(test_support::fixture("tone.m4a")));
         delegate->openFileHandedOver(QUrl::fromLocalFile(test_support::fixture("tone.mp3")));
         QCoreApplication::processEvents();

@@ -74,11 +74,15 @@ private Q_SLOTS:
         };
         QCOMPARE(path("song.mp3"), QByteArray("/work/dir/song.mp3"));
         QCOMPARE(path("/abs/song.mp3"), QByteArray("/abs/song.mp3"));
+        // Found by fuzzing: a path beginning "//" named a host "abs" as a URL.
+        QCOMPARE(path("//abs/song.mp3"), QByteArray("/abs/song.mp3"));
+        QCOMPARE(path("file:////abs/song.mp3"), QByteArray("/abs/song.mp3"));
         // A name that is not UTF-8 is kept byte for byte.
         QCOMPARE(path("bad\xff\xfe.mp3"), QByteArray("/work/dir/bad\xff\xfe.mp3"));
         // "file:" without an absolute URL is a name like any other.
         QCOMPARE(path("file:colon.mp3"), QByteArray("/work/dir/file:colon.mp3"));
-        QCOMPARE(path("http://example.org/a.mp3"), QByteArray("/work/dir/http://example.org/a.mp3"));
+        QCOMPARE(path("http://example.org/a.mp3"),
+                 QByteArray("/work/dir/http://example.org/a.mp3"));
         QCOMPARE(path("file:///music/a%20b%FF.mp3"), QByteArray("/music/a b\xff.mp3"));
         QCOMPARE(path("file://localhost/music/a.mp3"), QByteArray("/music/a.mp3"));
         QVERIFY(local_file::fromArgument("file://host/music/a.mp3", "/").isEmpty());

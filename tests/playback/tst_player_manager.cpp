@@ -372,8 +372,8 @@ private Q_SLOTS:
         place("empty.mp3", "empty.mp3");
         QVERIFY(QDir(folder->path()).mkdir("folder.mp3"));
         QCOMPARE(mkfifo(QFile::encodeName(folder->filePath("fifo.mp3")).constData(), 0600), 0);
-        const QUrl file = fixture.isEmpty() ? QUrl::fromLocalFile(folder->filePath(name))
-                                            : place(fixture, name);
+        const QUrl file =
+            fixture.isEmpty() ? QUrl::fromLocalFile(folder->filePath(name)) : place(fixture, name);
         manager->loadMedia(file);
         QTRY_COMPARE_WITH_TIMEOUT(manager->loadError().reason, reason, timeoutMs);
         QVERIFY(manager->player());
@@ -400,7 +400,8 @@ private Q_SLOTS:
         const QUrl locked = test_support::placeFixture("tone.mp3", mine.path(), "locked.mp3");
         QVERIFY(QFile::setPermissions(locked.toLocalFile(), QFileDevice::WriteOwner));
         QVERIFY(QDir(mine.path()).mkdir("closed"));
-        const QUrl inClosed = test_support::placeFixture("tone.mp3", mine.filePath("closed"), "a.mp3");
+        const QUrl inClosed =
+            test_support::placeFixture("tone.mp3", mine.filePath("closed"), "a.mp3");
         QVERIFY(QFile::setPermissions(mine.filePath("closed"), QFileDevice::WriteOwner));
         for (const QUrl &file : {locked, inClosed}) {
             manager->loadMedia(file);

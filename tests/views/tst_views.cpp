@@ -24,7 +24,6 @@
 #include <QMainWindow>
 #include <QMimeData>
 #include <QPainter>
-#include <QWheelEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -32,6 +31,7 @@
 #include <QSignalSpy>
 #include <QSlider>
 #include <QToolButton>
+#include <QWheelEvent>
 #include <QWindow>
 
 using test_support::timeoutMs;
@@ -440,7 +440,8 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(slider->maximum() > 50000, timeoutMs);
         manager().pause();
         // A click on the track goes where it lands.
-        QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(slider->width() * 3 / 4, slider->height() / 2));
+        QTest::mouseClick(slider, Qt::LeftButton, {},
+                          QPoint(slider->width() * 3 / 4, slider->height() / 2));
         QTRY_VERIFY_WITH_TIMEOUT(qAbs(manager().currentTime() - 45) < 5, timeoutMs);
         // Keys and the wheel move 5 seconds, a page 30.
         slider->setFocus();
