@@ -24,6 +24,7 @@ constexpr QByteArrayView openCommand = "open ";
 constexpr QByteArrayView showCommand = "show";
 constexpr int idleConnectionMs = 2000;
 const QString socketName = QStringLiteral("io.sonavel.Sonavel.socket");
+const QString lockName = QStringLiteral("io.sonavel.Sonavel.lock");
 // A lock file is written right after it is created; one that still says nothing useful after
 // this long was left half-written or damaged, and names no running Sonavel.
 constexpr qint64 unreadableLockGraceMs = 1000;
@@ -69,7 +70,7 @@ bool SingleInstance::lockOwnerIsGone() const {
     QString host, application;
     if (lock_->getLockInfo(&pid, &host, &application))
         return false;
-    const QFileInfo file(QDir(folder_).filePath(QStringLiteral("io.sonavel.Sonavel.lock")));
+    const QFileInfo file(QDir(folder_).filePath(lockName));
     const qint64 age = file.lastModified().msecsTo(QDateTime::currentDateTime());
     return file.exists() && qAbs(age) > unreadableLockGraceMs;
 }
@@ -77,8 +78,7 @@ bool SingleInstance::lockOwnerIsGone() const {
 SingleInstance::Claim SingleInstance::claim() {
     if (server_)
         return Claim::claimed;
-    lock_ = std::make_unique<QLockFile>(
-        QDir(folder_).filePath(QStringLiteral("io.sonavel.Sonavel.lock")));
+    lock_ = std::make_unique<QLockFile>(QDir(folder_).filePath(lockName));
     // A lock whose owner has died is taken over; a live owner keeps it.
     lock_->setStaleLockTime(0);
     bool locked = lock_->tryLock(0);
@@ -92,11 +92,13 @@ SingleInstance::Claim SingleInstance::claim() {
         return held ? Claim::heldByAnother : Claim::unavailable;
     }
 
-    // Holding the lock, whatever is at the socket's path is left over from a crash.
     const QString path = socketPath();
     auto server = std::make_unique<QLocalServer>();
     server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (path.isEmpty() || (QLocalServer::removeServer(path), !server->listen(path))) {
+    // Holding the lock, whatever is at the socket's path is left over from a crash.
+    if (!path.isEmpty())
+        QLocalServer::removeServer(path);
+    if (path.isEmpty() || !server->listen(path)) {
         // Nobody could reach us: let the next start try instead of waiting for us.
         lock_.reset();
         return Claim::unavailable;
