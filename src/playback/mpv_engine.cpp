@@ -82,11 +82,9 @@ MpvEngine::MpvEngine(const Options &options, QObject *parent) : QObject(parent) 
     if (mpv_initialize(handle.get()) < 0)
         return;
 
-    if (options.videoOutput == "libmpv") {
-        renderer_ = MpvRenderer::create(handle.get());
-        if (!renderer_)
-            mpv_set_property_string(handle.get(), "vo", "null");
-    }
+    // The OpenGL renderer comes with the first video: it maps the GL driver into the process,
+    // tens of MiB that music alone never needs.
+    wantsRenderer_ = options.videoOutput == "libmpv";
     mpv_observe_property(handle.get(), durationProperty, "duration", MPV_FORMAT_DOUBLE);
     mpv_observe_property(handle.get(), videoParamsProperty, "video-out-params", MPV_FORMAT_NODE);
     mpv_observe_property(handle.get(), eofReachedProperty, "eof-reached", MPV_FORMAT_FLAG);
@@ -101,8 +99,21 @@ MpvEngine::~MpvEngine() {
     renderer_.reset();
 }
 
+void MpvEngine::createRendererForVideo() {
+    if (!wantsRenderer_ || renderer_ || !handle_)
+        return;
+    wantsRenderer_ = false;
+    // Before the video starts: mpv's video output gives up on a file when no render context
+    // exists as it opens.
+    renderer_ = MpvRenderer::create(handle_.get());
+    if (!renderer_)
+        mpv_set_property_string(handle_.get(), "vo", "null");
+}
+
 int64_t MpvEngine::load(MediaPlayer *player, const QByteArray &localPath, bool isVideo) {
     current_ = player;
+    if (isVideo)
+        createRendererForVideo();
     // Cover art of an audio file is not a picture to show or fit the window to.
     const char *args[] = {"loadfile", localPath.constData(), "replace",
                           isVideo ? "vid=auto" : "vid=no", nullptr};

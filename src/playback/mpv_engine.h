@@ -42,7 +42,8 @@ public:
     // False when libmpv could not be started; every load then fails with a reason.
     bool isValid() const { return handle_ != nullptr; }
     mpv_handle *handle() const { return handle_.get(); }
-    // Draws the pictures when the video output is "libmpv"; nullptr otherwise.
+    // Draws the pictures when the video output is "libmpv", from the first video loaded on;
+    // nullptr before and otherwise.
     MpvRenderer *renderer() const { return renderer_.get(); }
 
     // Replaces whatever is loaded. Returns mpv's playlist entry id, or a negative mpv error.
@@ -58,6 +59,7 @@ public:
     double timePosition() const;
 
 private:
+    void createRendererForVideo();
     void queueDrain();
     void drainEvents();
     void handleEvent(const mpv_event &event);
@@ -69,6 +71,7 @@ private:
     // Declared after the handle: the render context must go before the core.
     std::unique_ptr<MpvRenderer> renderer_;
     QPointer<MediaPlayer> current_;
+    bool wantsRenderer_ = false;
     int64_t playingEntryId_ = 0; // the entry mpv's event stream is about, from START_FILE
     std::atomic_bool drainQueued_ = false;
 };

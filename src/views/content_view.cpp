@@ -127,15 +127,13 @@ void ContentView::redraw() {
         loadErrorText(shownFileName(playerManager_.fileName()), playerManager_.loadError()));
     videoError_->setVisible(loaded && playerManager_.isVideo() && failed);
     audioView_->setVisible(loaded && !playerManager_.isVideo());
-    if (video) {
-        if (!videoView_)
-            createVideoView();
-        videoView_->setPlayer(playerManager_.player());
-    } else if (videoView_) {
-        // The surface lives only while a video is shown: an OpenGL widget makes the whole
-        // window compose through OpenGL, which audio alone does not need.
-        delete videoView_;
-        videoView_ = nullptr;
+    // Made for the first video and kept: a native window and its drawing surface rebuilt on
+    // every switch between a song and a film would be paid for again each time.
+    if (video && !videoView_)
+        createVideoView();
+    if (videoView_) {
+        videoView_->setPlayer(video ? playerManager_.player() : nullptr);
+        videoView_->setVisible(video);
     }
     transportBar_->setVisible(loaded);
 }
@@ -146,7 +144,6 @@ void ContentView::createVideoView() {
     connect(videoView_, &VideoPlayerView::pressedOrDragged, this, &ContentView::revealControls);
     connect(videoView_, &VideoPlayerView::doubleClicked, this, &ContentView::toggleFullScreen);
     stack_->insertWidget(stack_->indexOf(transportBar_), videoView_, 1);
-    videoView_->show();
 }
 
 void ContentView::showEvent(QShowEvent *event) {
@@ -220,7 +217,7 @@ void ContentView::setIsFullScreen(bool fullScreen) {
     // A pointer already resting on the video when full screen begins counts as entering it:
     // otherwise the bar would stay until the pointer moves out and back in.
     // (The pointer is over the video's native window, so the view itself is never underMouse.)
-    if (isFullScreen_ && videoView_ &&
+    if (isFullScreen_ && videoView_ && videoView_->isVisible() &&
         videoView_->rect().contains(videoView_->mapFromGlobal(QCursor::pos())))
         revealControls();
 }

@@ -537,15 +537,17 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(&window()));
         QVERIFY(videoShowsClip());
 
-        // Right after an audio file.
+        // Right after an audio file, on the same surface, hidden and let go of meanwhile.
+        auto *surface = window().findChild<VideoPlayerView *>();
         manager().loadMedia(fixtureUrl("tone.mp3"));
-        QTRY_VERIFY(!window().findChild<VideoPlayerView *>());
+        QTRY_VERIFY(!surface->isVisible());
+        QVERIFY(!surface->player());
         manager().loadMedia(fixtureUrl("clip.mkv"));
         QVERIFY(videoShowsClip());
+        QCOMPARE(window().findChild<VideoPlayerView *>(), surface);
 
         // Right after another video, on the same surface.
-        QTRY_COMPARE(window().findChild<VideoPlayerView *>()->player(), manager().player());
-        auto *surface = window().findChild<VideoPlayerView *>();
+        QTRY_COMPARE(surface->player(), manager().player());
         manager().loadMedia(fixtureUrl("clip.mov"));
         QTRY_COMPARE(surface->player(), manager().player());
         QVERIFY(videoShowsClip());
