@@ -11,8 +11,15 @@ import tempfile
 import time
 
 
+def graphics_driver_loaded(pid):
+    with open(f"/proc/{pid}/maps") as maps:
+        mapped = maps.read()
+    return "/dri/" in mapped or "libLLVM" in mapped
+
+
 def window_shown_ms(command, window_class, runs=7):
     times = []
+    driver = False
     for _ in range(runs):
         runtime = tempfile.mkdtemp()
         os.chmod(runtime, 0o700)
@@ -32,18 +39,21 @@ def window_shown_ms(command, window_class, runs=7):
             time.sleep(0.02)
         if shown:
             times.append((time.perf_counter() - began) * 1000)
+            driver = driver or graphics_driver_loaded(process.pid)
         process.terminate()
         process.wait()
     if not times:
         raise RuntimeError(f"no {window_class} window came up")
-    return statistics.median(times)
+    return statistics.median(times), driver
 
 
 sonavel, media = sys.argv[1], sys.argv[2]
-empty = window_shown_ms([sonavel], "sonavel")
-with_file = window_shown_ms([sonavel, media], "sonavel")
+empty, empty_driver = window_shown_ms([sonavel], "sonavel")
+with_file, file_driver = window_shown_ms([sonavel, media], "sonavel")
 # mpv's default OpenGL context fails on a plain X server; EGL on X works.
-bare = window_shown_ms(["mpv", "--no-config", "--force-window=immediate", "--idle",
-                        "--gpu-context=x11egl"], "mpv")
+bare, _ = window_shown_ms(["mpv", "--no-config", "--force-window=immediate", "--idle",
+                           "--gpu-context=x11egl"], "mpv")
 print(f"launch to window shown: sonavel {empty:.0f} ms, with a file {with_file:.0f} ms; "
       f"bare mpv {bare:.0f} ms; ratio {empty / bare:.2f} and {with_file / bare:.2f}")
+print(f"OpenGL driver loaded by then: without a file {'yes' if empty_driver else 'no'}, "
+      f"with {media.rsplit('/', 1)[-1]} {'yes' if file_driver else 'no'}")

@@ -36,6 +36,10 @@ xvfb-run -a -s "-screen 0 1920x1080x24" sh -c "
     '$build/bench/ui_bench' paused '$media/clip720.mp4' 10 2>/dev/null
 "
 
+echo "== Peak memory (VmHWM) next to bare mpv"
+xvfb-run -a -s "-screen 0 1920x1080x24" python3 "$root/bench/memory_bench.py" "$build" \
+    "$root/bench" "$media/song.mp3" "$media/clip720.mp4"
+
 echo "== A second start handing its file over"
 runtime=$(mktemp -d)
 chmod 700 "$runtime"
