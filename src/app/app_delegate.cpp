@@ -3,6 +3,7 @@
 #include "app/dark_appearance.h"
 #include "app/default_player_prompt.h"
 #include "app/main_menu.h"
+#include "app/media_controls.h"
 #include "app/preferences.h"
 #include "app/tray_icon.h"
 #include "app/window_fitting.h"
@@ -11,6 +12,7 @@
 #include "playback/player_manager.h"
 #include "views/content_view.h"
 #include "views/open_panel.h"
+#include "views/state_observer.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -18,9 +20,12 @@
 #include <QScreen>
 #include <QStyle>
 
+#include <cmath>
+
 namespace {
 
 const QString windowFrameKey = QStringLiteral("windowFrame");
+const QString volumeKey = QStringLiteral("volume");
 
 QList<QRect> usableAreas() {
     QList<QRect> areas;
@@ -46,6 +51,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     applyDarkAppearance(*qApp);
     playerManager_ = std::make_unique<PlayerManager>(engineOptions_);
     playerManager_->setWindowDelegate(this);
+    restoreVolume();
 
     window_ = std::make_unique<QMainWindow>();
     contentView_ = new ContentView(*playerManager_, arguments_, window_.get());
@@ -61,7 +67,32 @@ void AppDelegate::applicationDidFinishLaunching() {
     window_->show();
     setupMenu();
     setupMenuBarIcon();
+    setupMediaControls();
     checkDefaultPlayer();
+}
+
+void AppDelegate::setupMediaControls() {
+    mediaControls_ =
+        std::make_unique<MediaControls>(*playerManager_, [this] { bringWindowForward(); });
+    // Without a session bus Sonavel plays all the same.
+    mediaControls_->publish();
+}
+
+void AppDelegate::restoreVolume() {
+    bool ok = false;
+    const double stored = preferences::value(volumeKey).toDouble(&ok);
+    // A garbled value is full volume.
+    savedVolume_ = ok && std::isfinite(stored) && stored >= 0 && stored <= 1 ? stored : 1.0;
+    playerManager_->setVolume(savedVolume_);
+    // Remembered when it changes, however it was changed; looked at once per batch of changes.
+    new StateObserver(*playerManager_, this, [this] { saveVolume(); });
+}
+
+void AppDelegate::saveVolume() {
+    if (!playerManager_ || playerManager_->volume() == savedVolume_)
+        return;
+    savedVolume_ = playerManager_->volume();
+    preferences::setValue(volumeKey, savedVolume_);
 }
 
 void AppDelegate::checkDefaultPlayer() {

@@ -15,6 +15,7 @@ class QMainWindow;
 class PlayerManager;
 class TrayIcon;
 class ContentView;
+class MediaControls;
 class DefaultPlayerPrompt;
 
 // Owns the one main window and the one player manager for the whole run, and answers the
@@ -35,6 +36,9 @@ public:
     // The tray icon and its 0.3 s refresh.
     void setupMenuBarIcon();
     TrayIcon *statusItem() const { return statusItem_.get(); }
+    // The desktop's media controls (MPRIS), when there is a session bus.
+    void setupMediaControls();
+    MediaControls *mediaControls() const { return mediaControls_.get(); }
     // Offers, once per launch, to make Sonavel the default player.
     void checkDefaultPlayer();
     DefaultPlayerPrompt *defaultPlayerPrompt() const { return defaultPlayerPrompt_.get(); }
@@ -68,6 +72,8 @@ public:
 private:
     void restoreOrCentreWindow();
     void playPendingHandOver();
+    void restoreVolume();
+    void saveVolume();
 
     QStringList arguments_;
     MpvEngine::Options engineOptions_;
@@ -76,6 +82,8 @@ private:
     std::unique_ptr<QMainWindow> window_;
     std::unique_ptr<TrayIcon> statusItem_;
     std::unique_ptr<DefaultPlayerPrompt> defaultPlayerPrompt_;
+    std::unique_ptr<MediaControls> mediaControls_;
+    double savedVolume_ = 1;
     CustomFullScreen customFullScreen_;
     QPointer<ContentView> contentView_;
     QUrl pendingHandOver_;

@@ -402,6 +402,32 @@ const std::array<TranslationRow, translationKeyCount> &translationTable() {
              u"无法启动播放引擎",
              u"재생 엔진을 시작할 수 없습니다",
          }}},
+        {u"volumeLevel",
+         {{
+             u"Volume %1 %",
+             u"Lautstärke %1 %",
+             u"Volume %1 %",
+             u"Volumen %1 %",
+             u"Volume %1 %",
+             u"Volume %1 %",
+             u"Volume %1 %",
+             u"音量 %1 %",
+             u"音量 %1%",
+             u"볼륨 %1%",
+         }}},
+        {u"muted",
+         {{
+             u"Muted",
+             u"Stumm",
+             u"Muet",
+             u"Silenciado",
+             u"Muto",
+             u"Mudo",
+             u"Gedempt",
+             u"ミュート",
+             u"静音",
+             u"음소거",
+         }}},
     }};
     return table;
 }

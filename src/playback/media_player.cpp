@@ -112,7 +112,12 @@ void MediaPlayer::seek(double seconds) {
     if (!std::isfinite(seconds) || !engine_->isCurrent(this) || !error_.isEmpty())
         return;
     // mpv reads a negative absolute time as counted from the end; a player clamps to the start.
-    engine_->seek(std::max(seconds, 0.0));
+    const double target = std::max(seconds, 0.0);
+    engine_->seek(target);
+    // The time is the target from now on, so that quick steps (a key held down) add up
+    // rather than each starting again from where the last seek had not yet arrived.
+    currentTime_ = duration_ > 0 ? std::min(target, duration_) : target;
+    Q_EMIT timeReported(currentTime_);
 }
 
 void MediaPlayer::handleLoaded() {
@@ -174,6 +179,14 @@ void MediaPlayer::handleEndReached(bool reached) {
 
 void MediaPlayer::handleSeekFinished() {
     reportTime();
+    Q_EMIT seekFinished(currentTime_);
+}
+
+void MediaPlayer::handleTags(const MediaTags &tags) {
+    if (tags == tags_)
+        return;
+    tags_ = tags;
+    Q_EMIT tagsLoaded(tags_);
 }
 
 void MediaPlayer::reportTime() {

@@ -13,6 +13,14 @@
 
 class MpvEngine;
 
+// What a file's tags say about it; empty where they say nothing.
+struct MediaTags {
+    QString title;
+    QString artist;
+    QString album;
+    bool operator==(const MediaTags &) const = default;
+};
+
 // Enough of a file's status to see that it was replaced, truncated or rewritten.
 struct FileIdentity {
     quint64 device = 0;
@@ -47,6 +55,7 @@ public:
     QSizeF presentationSize() const { return presentationSize_; }
     // Why the file cannot be played; empty while all is well.
     const LoadError &error() const { return error_; }
+    const MediaTags &tags() const { return tags_; }
 
     static constexpr int timeReportIntervalMs = 100;
 
@@ -56,6 +65,9 @@ Q_SIGNALS:
     void durationLoaded(double seconds);
     void presentationSizeChanged(QSizeF size);
     void playedToEnd();
+    // A jump finished (a seek, a return to the start); the time after it has been reported.
+    void seekFinished(double seconds);
+    void tagsLoaded(const MediaTags &tags);
     void failed(const LoadError &error);
 
 private:
@@ -67,6 +79,7 @@ private:
     void handleEndReached(bool reached);
     bool wasCutShort() const;
     void handleSeekFinished();
+    void handleTags(const MediaTags &tags);
     void reportTime();
     void updateTimeReports();
 
@@ -81,6 +94,7 @@ private:
     double duration_ = 0;
     QSizeF presentationSize_;
     LoadError error_;
+    MediaTags tags_;
     // What the file was when it was opened, to tell an end from a file cut short under us.
     FileIdentity opened_;
     QTimer timeReportTimer_;

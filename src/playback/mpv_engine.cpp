@@ -5,6 +5,7 @@
 
 #include <QSizeF>
 
+#include <algorithm>
 #include <clocale>
 #include <cmath>
 #include <malloc.h>
@@ -20,6 +21,7 @@ enum ObservedProperty : uint64_t {
     durationProperty = 1,
     videoParamsProperty,
     eofReachedProperty,
+    metadataProperty,
 };
 
 // A user's own mpv configuration must not change Sonavel, and Sonavel opens local files only.
@@ -68,6 +70,27 @@ QSizeF displaySize(const mpv_node &params) {
     return QSizeF(double(width), double(height));
 }
 
+// The title, artist and album of a file's tags, whatever their case in the container.
+MediaTags tagsOf(const mpv_node &metadata) {
+    MediaTags tags;
+    if (metadata.format != MPV_FORMAT_NODE_MAP)
+        return tags;
+    const mpv_node_list *map = metadata.u.list;
+    for (int i = 0; i < map->num; ++i) {
+        if (map->values[i].format != MPV_FORMAT_STRING)
+            continue;
+        const QByteArray key = QByteArray(map->keys[i]).toLower();
+        const QString value = QString::fromUtf8(map->values[i].u.string).trimmed();
+        if (key == "title")
+            tags.title = value;
+        else if (key == "artist")
+            tags.artist = value;
+        else if (key == "album")
+            tags.album = value;
+    }
+    return tags;
+}
+
 struct NodeContentsFreer {
     void operator()(mpv_node *node) const { mpv_free_node_contents(node); }
 };
@@ -101,6 +124,7 @@ MpvEngine::MpvEngine(const Options &options, QObject *parent) : QObject(parent) 
     mpv_observe_property(handle.get(), durationProperty, "duration", MPV_FORMAT_DOUBLE);
     mpv_observe_property(handle.get(), videoParamsProperty, "video-out-params", MPV_FORMAT_NODE);
     mpv_observe_property(handle.get(), eofReachedProperty, "eof-reached", MPV_FORMAT_FLAG);
+    mpv_observe_property(handle.get(), metadataProperty, "metadata", MPV_FORMAT_NODE);
     handle_ = std::move(handle);
     mpv_set_wakeup_callback(
         handle_.get(), [](void *engine) { static_cast<MpvEngine *>(engine)->queueDrain(); }, this);
@@ -171,6 +195,20 @@ void MpvEngine::setPaused(bool paused) {
         return;
     int flag = paused ? 1 : 0;
     mpv_set_property_async(handle_.get(), 0, "pause", MPV_FORMAT_FLAG, &flag);
+}
+
+void MpvEngine::setVolume(double volume) {
+    if (!handle_)
+        return;
+    double percent = std::clamp(volume, 0.0, 1.0) * 100;
+    mpv_set_property_async(handle_.get(), 0, "volume", MPV_FORMAT_DOUBLE, &percent);
+}
+
+void MpvEngine::setMuted(bool muted) {
+    if (!handle_)
+        return;
+    int flag = muted ? 1 : 0;
+    mpv_set_property_async(handle_.get(), 0, "mute", MPV_FORMAT_FLAG, &flag);
 }
 
 void MpvEngine::seek(double seconds) {
@@ -257,6 +295,9 @@ void MpvEngine::handlePropertyChange(uint64_t property, const mpv_event_property
         break;
     case eofReachedProperty:
         player->handleEndReached(*static_cast<const int *>(value.data) != 0);
+        break;
+    case metadataProperty:
+        player->handleTags(tagsOf(*static_cast<const mpv_node *>(value.data)));
         break;
     default:
         break;

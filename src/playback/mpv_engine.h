@@ -55,6 +55,9 @@ public:
     static LoadError loadError(int mpvError);
 
     void setPaused(bool paused);
+    // The output volume, 0 to 1, and muting; they hold for every file until changed.
+    void setVolume(double volume);
+    void setMuted(bool muted);
     void seek(double seconds);
     double timePosition() const;
 

@@ -7,6 +7,7 @@
 #include "playback/window_delegate.h"
 
 #include <algorithm>
+#include <cmath>
 
 PlayerManager::PlayerManager(MpvEngine::Options engineOptions, QObject *parent)
     : QObject(parent), engineOptions_(std::move(engineOptions)) {}
@@ -16,9 +17,24 @@ PlayerManager::~PlayerManager() {
 }
 
 const std::shared_ptr<MpvEngine> &PlayerManager::engine() {
-    if (!engine_)
+    if (!engine_) {
         engine_ = std::make_shared<MpvEngine>(engineOptions_);
+        engine_->setVolume(volume_);
+        engine_->setMuted(isMuted_);
+    }
     return engine_;
+}
+
+void PlayerManager::setVolume(double volume) {
+    publish(volume_, std::isfinite(volume) ? std::clamp(volume, 0.0, 1.0) : 1.0);
+    if (engine_)
+        engine_->setVolume(volume_);
+}
+
+void PlayerManager::setMuted(bool muted) {
+    publish(isMuted_, muted);
+    if (engine_)
+        engine_->setMuted(isMuted_);
 }
 
 void PlayerManager::setIsRepeating(bool repeating) {
@@ -42,6 +58,7 @@ void PlayerManager::loadMedia(const QUrl &requested) {
     const QUrl url = requested;
     cleanup();
     publish(loadError_, LoadError());
+    publish(tags_, MediaTags());
     publish(currentURL_, url);
     publish(fileName_, media_kind::fileName(url));
     const QString extension = media_kind::lowerCaseExtension(fileName_);
@@ -96,6 +113,14 @@ void PlayerManager::loadMedia(const QUrl &requested) {
                 handleEndOfTrack();
         },
         Qt::QueuedConnection);
+    connect(loaded, &MediaPlayer::tagsLoaded, this, [this, stillLoaded](const MediaTags &tags) {
+        if (stillLoaded())
+            publish(tags_, tags);
+    });
+    connect(loaded, &MediaPlayer::seekFinished, this, [this, stillLoaded](double seconds) {
+        if (stillLoaded())
+            Q_EMIT seeked(seconds);
+    });
     connect(loaded, &MediaPlayer::failed, this, [this, stillLoaded](const LoadError &error) {
         if (!stillLoaded())
             return;
@@ -136,6 +161,7 @@ void PlayerManager::play() {
     if (player_)
         player_->play();
     publish(isPlaying_, true);
+    publish(isStopped_, false);
 }
 
 void PlayerManager::pause() {
@@ -150,6 +176,7 @@ void PlayerManager::stop() {
         player_->seek(0);
     }
     publish(isPlaying_, false);
+    publish(isStopped_, true);
     publish(currentTime_, 0.0);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "playback/load_error.h"
+#include "playback/media_player.h"
 #include "playback/mpv_engine.h"
 #include "playback/repeat_mode.h"
 #include "playback/window_delegate.h"
@@ -13,8 +14,6 @@
 #include <QUrl>
 
 #include <memory>
-
-class MediaPlayer;
 
 // The one owner of playback: the player of the loaded file, the state every view draws from,
 // the end-of-track policy and the folder playlist.
@@ -30,6 +29,8 @@ public:
     // Published fields.
     const std::shared_ptr<MediaPlayer> &player() const { return player_; }
     bool isPlaying() const { return isPlaying_; }
+    // After stop() (or the end of a track with nothing more to play) until playing again.
+    bool isStopped() const { return isStopped_; }
     double currentTime() const { return currentTime_; }
     double duration() const { return duration_; }
     bool isVideo() const { return isVideo_; }
@@ -44,12 +45,21 @@ public:
     // Why the loaded file cannot be played; empty while all is well. A file that fails is not
     // playing, and play() does nothing for it.
     const LoadError &loadError() const { return loadError_; }
+    // The loaded file's tags (title, artist, album), once known.
+    const MediaTags &tags() const { return tags_; }
+    // Output volume, 0 to 1, and muting: the engine's, for every file.
+    double volume() const { return volume_; }
+    bool isMuted() const { return isMuted_; }
+    // Counts loads: tells one loaded file from the next, even the same file loaded again.
+    quint64 loadSerial() const { return loadSerial_; }
 
     // The fields written from outside the playback core.
     void setIsRepeating(bool repeating);
     void setRepeatMode(RepeatMode mode);
     void setCurrentIndex(qint64 index);
     void setWindowDelegate(WindowDelegate *delegate);
+    void setVolume(double volume);
+    void setMuted(bool muted);
     WindowDelegate *windowDelegate() const { return windowDelegate_; }
 
     void loadMedia(const QUrl &requested);
@@ -69,6 +79,8 @@ public:
 
 Q_SIGNALS:
     void objectWillChange();
+    // Time jumped other than by playing on: a seek, a return to the start, a new file.
+    void seeked(double seconds);
 
 private:
     template <typename T, typename V> void publish(T &field, V &&value) {
@@ -79,6 +91,7 @@ private:
 
     std::shared_ptr<MediaPlayer> player_;
     bool isPlaying_ = false;
+    bool isStopped_ = false;
     double currentTime_ = 0;
     double duration_ = 0;
     bool isVideo_ = false;
@@ -91,6 +104,9 @@ private:
     bool hasPrevious_ = false;
     bool hasNext_ = false;
     LoadError loadError_;
+    MediaTags tags_;
+    double volume_ = 1;
+    bool isMuted_ = false;
     QPointer<WindowDelegate> windowDelegate_;
     QMetaObject::Connection timeObserver_;
     QMetaObject::Connection playerItemObserver_;

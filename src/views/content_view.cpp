@@ -12,6 +12,7 @@
 #include "views/state_observer.h"
 #include "views/style.h"
 #include "views/video_player_view.h"
+#include "views/volume_overlay.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -22,6 +23,9 @@
 #include <QLabel>
 #include <QPropertyAnimation>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -54,6 +58,8 @@ ContentView::ContentView(PlayerManager &playerManager, QStringList arguments, QW
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Window);
     setAcceptDrops(true);
+    // Keys go here unless a control that uses them has the focus.
+    setFocusPolicy(Qt::StrongFocus);
 
     dropZone_ = new DropZone(playerManager_, this);
     audioView_ = new AudioPlayerView(playerManager_, this);
@@ -114,6 +120,8 @@ ContentView::ContentView(PlayerManager &playerManager, QStringList arguments, QW
             setIsFullScreen(controller->isInCustomFullScreen());
     });
 
+    volumeOverlay_ = new VolumeOverlay(this);
+
     new StateObserver(playerManager_, this, [this] { redraw(); });
     redraw();
 }
@@ -143,6 +151,8 @@ void ContentView::createVideoView() {
     connect(videoView_, &VideoPlayerView::pointerEntered, this, &ContentView::revealControls);
     connect(videoView_, &VideoPlayerView::pressedOrDragged, this, &ContentView::revealControls);
     connect(videoView_, &VideoPlayerView::doubleClicked, this, &ContentView::toggleFullScreen);
+    connect(videoView_, &VideoPlayerView::wheelTurned, this,
+            [this](int notches) { changeVolume(notches * volumeStep); });
     stack_->insertWidget(stack_->indexOf(transportBar_), videoView_, 1);
 }
 
@@ -150,6 +160,7 @@ void ContentView::showEvent(QShowEvent *event) {
     QWidget::showEvent(event);
     if (!startedUp_) {
         startedUp_ = true;
+        setFocus();
         runStartUpActions();
     }
 }
@@ -252,6 +263,77 @@ bool ContentView::eventFilter(QObject *watched, QEvent *event) {
         break;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void ContentView::keyPressEvent(QKeyEvent *event) {
+    const bool loaded = playerManager_.player() != nullptr;
+    switch (event->key()) {
+    case Qt::Key_Space:
+    case Qt::Key_MediaTogglePlayPause:
+        if (loaded)
+            playerManager_.togglePlayPause();
+        break;
+    case Qt::Key_MediaPlay:
+        if (loaded)
+            playerManager_.play();
+        break;
+    case Qt::Key_MediaPause:
+        playerManager_.pause();
+        break;
+    case Qt::Key_MediaStop:
+        playerManager_.stop();
+        break;
+    case Qt::Key_MediaNext:
+        playerManager_.playNext();
+        break;
+    case Qt::Key_MediaPrevious:
+        playerManager_.playPrevious();
+        break;
+    case Qt::Key_Left:
+        seekBy(-seekStepSeconds);
+        break;
+    case Qt::Key_Right:
+        seekBy(seekStepSeconds);
+        break;
+    case Qt::Key_Up:
+        changeVolume(volumeStep);
+        break;
+    case Qt::Key_Down:
+        changeVolume(-volumeStep);
+        break;
+    case Qt::Key_M:
+        toggleMuted();
+        break;
+    case Qt::Key_F:
+        if (playerManager_.isVideo())
+            toggleFullScreen();
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void ContentView::seekBy(double seconds) {
+    if (!playerManager_.player())
+        return;
+    const double end = std::max(playerManager_.duration(), 0.0);
+    playerManager_.seek(std::clamp(playerManager_.currentTime() + seconds, 0.0, end));
+}
+
+void ContentView::changeVolume(double by) {
+    // A step snaps to the 5 % grid, so up and down again return to the same level.
+    const double steps = std::round((playerManager_.volume() + by) / volumeStep);
+    playerManager_.setVolume(steps * volumeStep);
+    if (playerManager_.isMuted())
+        playerManager_.setMuted(false);
+    volumeOverlay_->showLevel(playerManager_.volume(), false);
+}
+
+void ContentView::toggleMuted() {
+    playerManager_.setMuted(!playerManager_.isMuted());
+    volumeOverlay_->showLevel(playerManager_.volume(), playerManager_.isMuted());
 }
 
 void ContentView::dragEnterEvent(QDragEnterEvent *event) {

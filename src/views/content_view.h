@@ -14,6 +14,7 @@ class QLabel;
 class QPropertyAnimation;
 class QVBoxLayout;
 class VideoPlayerView;
+class VolumeOverlay;
 
 // The window's content: the drop zone while nothing is loaded, else the video or the audio
 // view, with the transport bar below. In the application's own full screen the bar fades out
@@ -31,6 +32,8 @@ public:
     static constexpr int idleTimeoutMs = 3000;
     static constexpr int fullScreenPollMs = 200;
     static constexpr int fadeMs = 300;
+    static constexpr double seekStepSeconds = 5;
+    static constexpr double volumeStep = 0.05;
 
 Q_SIGNALS:
     void startedUp();
@@ -40,6 +43,8 @@ protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // Keys a focused control did not use: transport, seeking, volume, full screen, media keys.
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void redraw();
@@ -53,6 +58,9 @@ private:
     void setShowControls(bool show);
     void setIsFullScreen(bool fullScreen);
     void updateControlsOpacity();
+    void changeVolume(double by);
+    void toggleMuted();
+    void seekBy(double seconds);
 
     PlayerManager &playerManager_;
     QStringList arguments_;
@@ -65,6 +73,7 @@ private:
     QVBoxLayout *stack_ = nullptr;
     QGraphicsOpacityEffect *controlsOpacity_ = nullptr;
     QPropertyAnimation *fade_ = nullptr;
+    VolumeOverlay *volumeOverlay_ = nullptr;
 
     bool showControls_ = true;
     bool isFullScreen_ = false;

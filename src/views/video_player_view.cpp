@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 #include <QWindow>
 
 namespace {
@@ -37,6 +38,13 @@ protected:
             Q_EMIT view_.pressedOrDragged();
     }
     void mouseDoubleClickEvent(QMouseEvent *) override { Q_EMIT view_.doubleClicked(); }
+    void wheelEvent(QWheelEvent *event) override {
+        wheelRemainder_ += event->angleDelta().y();
+        const int notches = wheelRemainder_ / QWheelEvent::DefaultDeltasPerStep;
+        wheelRemainder_ %= QWheelEvent::DefaultDeltasPerStep;
+        if (notches != 0)
+            Q_EMIT view_.wheelTurned(notches);
+    }
 
 private:
     void redrawIfShown() {
@@ -45,6 +53,7 @@ private:
     }
 
     VideoPlayerView &view_;
+    int wheelRemainder_ = 0;
 };
 
 } // namespace

@@ -29,6 +29,8 @@ Q_SIGNALS:
     void pointerEntered();
     void pressedOrDragged();
     void doubleClicked();
+    // The mouse wheel over the picture, in notches (positive away from the user).
+    void wheelTurned(int notches);
 
 protected:
     void showEvent(QShowEvent *event) override;

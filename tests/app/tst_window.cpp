@@ -187,6 +187,21 @@ private Q_SLOTS:
             1);
     }
 
+    void volumeIsRememberedAndAGarbledOneIsFull() {
+        {
+            auto delegate = launch();
+            QCOMPARE(delegate->playerManager()->volume(), 1.0);
+            delegate->playerManager()->setVolume(0.35);
+            QTRY_COMPARE(QSettings().value("volume").toDouble(), 0.35);
+        }
+        QCOMPARE(launch()->playerManager()->volume(), 0.35);
+        for (const QString garbled : {"loud", "-3", "nan", "7"}) {
+            QSettings().setValue("volume", garbled);
+            QCOMPARE(launch()->playerManager()->volume(), 1.0);
+        }
+        QSettings().remove("volume");
+    }
+
     void lastFileHandedOverWins() {
         // Hand-overs that arrive while Sonavel is still starting wait for the file of its
         // own command line, and the last one plays.

@@ -434,6 +434,69 @@ private Q_SLOTS:
         QVERIFY(!idle->isActive());
     }
 
+    void keysDriveTheWindowWithoutStealingFromControls() {
+        window().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window()));
+        QWindow *keys = window().windowHandle();
+        manager().loadMedia(fixtureUrl("long.mp3"));
+        QTRY_VERIFY_WITH_TIMEOUT(manager().duration() > 50, timeoutMs);
+        QVERIFY(content().hasFocus());
+        QTest::keyClick(keys, Qt::Key_Space);
+        QVERIFY(!manager().isPlaying());
+        // Media keys have no text QTest could type: sent as the window system delivers them.
+        for (const Qt::Key key : {Qt::Key_MediaTogglePlayPause, Qt::Key_MediaPause}) {
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+            QApplication::sendEvent(QApplication::focusWidget(), &press);
+            QCOMPARE(manager().isPlaying(), key == Qt::Key_MediaTogglePlayPause);
+        }
+
+        // Left and Right seek 5 s, never before the start.
+        manager().seek(10);
+        QTRY_VERIFY_WITH_TIMEOUT(qAbs(manager().currentTime() - 10) < 0.5, timeoutMs);
+        QTest::keyClick(keys, Qt::Key_Right);
+        QTRY_VERIFY_WITH_TIMEOUT(qAbs(manager().currentTime() - 15) < 0.5, timeoutMs);
+        for (int i = 0; i < 4; ++i)
+            QTest::keyClick(keys, Qt::Key_Left);
+        QTRY_VERIFY_WITH_TIMEOUT(manager().currentTime() < 0.5, timeoutMs);
+
+        // Up and Down change the volume by 5 %, M mutes; the new level is shown.
+        manager().setVolume(0.5);
+        QTest::keyClick(keys, Qt::Key_Up);
+        QCOMPARE(manager().volume(), 0.55);
+        auto *overlay = find<QLabel>("volumeOverlay");
+        QVERIFY(overlay->isVisible());
+        QCOMPARE(overlay->text(), QStringLiteral("Volume 55 %"));
+        QTest::keyClick(keys, Qt::Key_Down);
+        QCOMPARE(manager().volume(), 0.5);
+        QTest::keyClick(keys, Qt::Key_M);
+        QVERIFY(manager().isMuted());
+        QCOMPARE(overlay->text(), QStringLiteral("Muted"));
+        QTest::keyClick(keys, Qt::Key_M);
+        QVERIFY(!manager().isMuted());
+        QTRY_VERIFY_WITH_TIMEOUT(!overlay->isVisible(), timeoutMs);
+
+        // A focused time slider keeps its arrow keys; Space still plays.
+        auto *slider = find<SeekSlider>("timeSlider");
+        slider->setFocus();
+        const int before = slider->value();
+        QTest::keyClick(keys, Qt::Key_Up);
+        QCOMPARE(slider->value(), before + 5000);
+        QCOMPARE(manager().volume(), 0.5);
+        QTest::keyClick(keys, Qt::Key_Space);
+        QVERIFY(manager().isPlaying());
+
+        // F is full screen for a video only.
+        content().setFocus();
+        QTest::keyClick(keys, Qt::Key_F);
+        QVERIFY(!delegate->isInCustomFullScreen());
+        manager().loadMedia(fixtureUrl("clip.mp4"));
+        QTRY_VERIFY(window().findChild<VideoPlayerView *>());
+        QTest::keyClick(keys, Qt::Key_F);
+        QVERIFY(delegate->isInCustomFullScreen());
+        QTest::keyClick(keys, Qt::Key_Escape);
+        QVERIFY(!delegate->isInCustomFullScreen());
+    }
+
     void timeSliderJumpsWhereClickedAndStepsBySeconds() {
         manager().loadMedia(fixtureUrl("long.mp3"));
         auto *slider = find<SeekSlider>("timeSlider");

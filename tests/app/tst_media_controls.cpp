@@ -1,0 +1,223 @@
+#include "app/app_delegate.h"
+#include "app/media_controls.h"
+#include "app/single_instance.h"
+#include "playback/player_manager.h"
+#include "support/test_support.h"
+
+#include <QApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusInterface>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusReply>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+
+using test_support::timeoutMs;
+
+// Records what the bus says about the player: PropertiesChanged and Seeked.
+class BusListener : public QObject {
+    Q_OBJECT
+public:
+    QList<QVariantMap> changes;
+    QList<qlonglong> seeks;
+
+public Q_SLOTS:
+    void propertiesChanged(const QString &, const QVariantMap &changed, const QStringList &) {
+        changes.append(changed);
+    }
+    void seeked(qlonglong position) { seeks.append(position); }
+};
+
+// The desktop's media controls, driven the way desktops and playerctl drive them: over the
+// session bus of the test run (dbus-run-session).
+class MediaControlsTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> folder;
+    std::unique_ptr<AppDelegate> delegate;
+    BusListener listener;
+
+    PlayerManager &manager() { return *delegate->playerManager(); }
+
+    // playerctl, run while this thread's event loop keeps answering the bus.
+    QString playerctl(const QStringList &arguments, int *exitCode = nullptr) {
+        QProcess process;
+        process.start("playerctl", QStringList{"--player=sonavel"} + arguments);
+        if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, timeoutMs))
+            qFatal("playerctl did not finish");
+        if (exitCode)
+            *exitCode = process.exitCode();
+        return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    }
+    QVariant property(const QString &name) {
+        QDBusInterface player(MediaControls::serviceName, MediaControls::objectPath,
+                              "org.mpris.MediaPlayer2.Player");
+        return player.property(name.toLatin1());
+    }
+    QDBusMessage call(const QString &method, const QVariantList &arguments) {
+        QDBusMessage message =
+            QDBusMessage::createMethodCall(MediaControls::serviceName, MediaControls::objectPath,
+                                           "org.mpris.MediaPlayer2.Player", method);
+        message.setArguments(arguments);
+        // Asynchronously: the answer comes from this thread's own event loop.
+        QDBusPendingCall pending = QDBusConnection::sessionBus().asyncCall(message);
+        QDBusPendingCallWatcher watcher(pending);
+        QSignalSpy done(&watcher, &QDBusPendingCallWatcher::finished);
+        if (!pending.isFinished() && !done.wait(timeoutMs))
+            qFatal("no answer to %s", qPrintable(method));
+        return pending.reply();
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        if (QStandardPaths::findExecutable("playerctl").isEmpty())
+            QSKIP("needs playerctl");
+        QVERIFY(QDBusConnection::sessionBus().isConnected());
+        QDBusConnection::sessionBus().connect(
+            MediaControls::serviceName, MediaControls::objectPath,
+            "org.freedesktop.DBus.Properties", "PropertiesChanged", &listener,
+            SLOT(propertiesChanged(QString, QVariantMap, QStringList)));
+        QDBusConnection::sessionBus().connect(MediaControls::serviceName, MediaControls::objectPath,
+                                              "org.mpris.MediaPlayer2.Player", "Seeked", &listener,
+                                              SLOT(seeked(qlonglong)));
+    }
+    void init() {
+        folder = std::make_unique<QTemporaryDir>();
+        delegate =
+            std::make_unique<AppDelegate>(QStringList{"sonavel"}, test_support::headlessEngine());
+        delegate->applicationDidFinishLaunching();
+        listener.changes.clear();
+        listener.seeks.clear();
+    }
+    void cleanup() { delegate.reset(); }
+
+    void statusMetadataAndChangesReachTheDesktop() {
+        QVERIFY(QDBusConnection::sessionBus().interface()->isServiceRegistered(
+            MediaControls::serviceName));
+        QCOMPARE(playerctl({"status"}), QStringLiteral("Stopped"));
+        QDBusInterface root(MediaControls::serviceName, MediaControls::objectPath,
+                            "org.mpris.MediaPlayer2");
+        QCOMPARE(root.property("Identity").toString(), QStringLiteral("Sonavel"));
+        QCOMPARE(root.property("DesktopEntry").toString(), QStringLiteral("io.sonavel.Sonavel"));
+        QVERIFY(root.property("SupportedMimeTypes").toStringList().contains("audio/mpeg"));
+
+        const QUrl first = test_support::placeFixture("long.mp3", folder->path(), "a.mp3");
+        const QUrl second = test_support::placeFixture("tone.mp3", folder->path(), "b.mp3");
+        manager().loadMedia(first);
+        QTRY_COMPARE_WITH_TIMEOUT(playerctl({"status"}), QStringLiteral("Playing"), timeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(manager().duration() > 50, timeoutMs);
+        QCOMPARE(playerctl({"metadata", "xesam:title"}), QStringLiteral("a.mp3"));
+        QCOMPARE(playerctl({"metadata", "xesam:url"}), first.toString());
+        QTRY_COMPARE_WITH_TIMEOUT(playerctl({"metadata", "mpris:length"}).toLongLong() / 1000000,
+                                  60, timeoutMs);
+        QCOMPARE(property("CanGoNext").toBool(), true);
+        QCOMPARE(property("CanGoPrevious").toBool(), false);
+
+        // Told as it happens: a pause, and a new track with a new id.
+        listener.changes.clear();
+        manager().pause();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            std::any_of(listener.changes.begin(), listener.changes.end(),
+                        [](const QVariantMap &c) { return c.value("PlaybackStatus") == "Paused"; }),
+            timeoutMs);
+        const QString firstId = playerctl({"metadata", "mpris:trackid"});
+        playerctl({"next"});
+        QCOMPARE(manager().currentURL(), second);
+        QTRY_VERIFY_WITH_TIMEOUT(std::any_of(listener.changes.begin(), listener.changes.end(),
+                                             [](const QVariantMap &c) {
+                                                 return c.contains("Metadata") &&
+                                                        c.value("CanGoPrevious").toBool();
+                                             }),
+                                 timeoutMs);
+        QVERIFY(playerctl({"metadata", "mpris:trackid"}) != firstId);
+        playerctl({"previous"});
+        QCOMPARE(manager().currentURL(), first);
+        playerctl({"stop"});
+        QCOMPARE(playerctl({"status"}), QStringLiteral("Stopped"));
+        playerctl({"play"});
+        QCOMPARE(playerctl({"status"}), QStringLiteral("Playing"));
+    }
+
+    void seekingAndPosition() {
+        manager().loadMedia(QUrl::fromLocalFile(test_support::fixture("long.mp3")));
+        QTRY_VERIFY_WITH_TIMEOUT(manager().duration() > 50, timeoutMs);
+        manager().pause();
+        listener.seeks.clear();
+        playerctl({"position", "30"});
+        QTRY_VERIFY_WITH_TIMEOUT(qAbs(playerctl({"position"}).toDouble() - 30) < 1, timeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!listener.seeks.isEmpty(), timeoutMs);
+        QVERIFY(qAbs(listener.seeks.last() / 1e6 - 30) < 1);
+        playerctl({"position", "10-"});
+        QTRY_VERIFY_WITH_TIMEOUT(qAbs(manager().currentTime() - 20) < 1, timeoutMs);
+
+        // SetPosition for a file no longer loaded is ignored; for this one it moves.
+        const QDBusObjectPath stale("/io/sonavel/Sonavel/track/0");
+        call("SetPosition", {QVariant::fromValue(stale), qlonglong(5'000'000)});
+        QTest::qWait(200);
+        QVERIFY(qAbs(manager().currentTime() - 20) < 1);
+        const auto current = property("Metadata").toMap().value("mpris:trackid");
+        call("SetPosition", {current, qlonglong(5'000'000)});
+        QTRY_VERIFY_WITH_TIMEOUT(qAbs(manager().currentTime() - 5) < 1, timeoutMs);
+    }
+
+    void loopStatusAndVolumeBothWays() {
+        manager().loadMedia(QUrl::fromLocalFile(test_support::fixture("tone.mp3")));
+        manager().setRepeatMode(RepeatMode::one);
+        QCOMPARE(playerctl({"loop"}), QStringLiteral("Track"));
+        manager().setRepeatMode(RepeatMode::off);
+        QCOMPARE(playerctl({"loop"}), QStringLiteral("None"));
+        playerctl({"loop", "Playlist"});
+        QCOMPARE(manager().repeatMode(), RepeatMode::allRepeat);
+        playerctl({"loop", "None"});
+        QCOMPARE(manager().repeatMode(), RepeatMode::all);
+        manager().setRepeatMode(RepeatMode::off);
+        playerctl({"loop", "None"});
+        QCOMPARE(manager().repeatMode(), RepeatMode::off);
+
+        playerctl({"volume", "0.3"});
+        QCOMPARE(manager().volume(), 0.3);
+        manager().setVolume(0.8);
+        QCOMPARE(playerctl({"volume"}).toDouble(), 0.8);
+        QCOMPARE(property("Shuffle").toBool(), false);
+        QCOMPARE(property("Rate").toDouble(), 1.0);
+    }
+
+    void onlyLocalFilesOpen() {
+        const QUrl song = QUrl::fromLocalFile(test_support::fixture("tone.wav"));
+        QCOMPARE(call("OpenUri", {song.toString()}).type(), QDBusMessage::ReplyMessage);
+        QCOMPARE(manager().currentURL(), song);
+        for (const QString uri : {"http://127.0.0.1:9/a.mp3", "file://host/a.mp3", "a.mp3"}) {
+            const QDBusMessage reply = call("OpenUri", {uri});
+            QCOMPARE(reply.type(), QDBusMessage::ErrorMessage);
+        }
+        QCOMPARE(manager().currentURL(), song);
+    }
+
+    void aSecondStartNeverTakesTheName() {
+        QTemporaryDir runtime;
+        SingleInstance instance(runtime.path());
+        QCOMPARE(instance.claim(), SingleInstance::Claim::claimed);
+        QSignalSpy handed(&instance, &SingleInstance::fileHandedOver);
+        const QString owner =
+            QDBusConnection::sessionBus().interface()->serviceOwner(MediaControls::serviceName);
+        QProcess second;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_RUNTIME_DIR", runtime.path());
+        second.setProcessEnvironment(environment);
+        second.start(QStringLiteral(SONAVEL_BINARY), {test_support::fixture("tone.mp3")});
+        QVERIFY(handed.wait(timeoutMs));
+        QTRY_COMPARE_WITH_TIMEOUT(second.state(), QProcess::NotRunning, timeoutMs);
+        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(QDBusConnection::sessionBus()
+                     .interface()
+                     ->serviceOwner(MediaControls::serviceName)
+                     .value(),
+                 owner);
+    }
+};
+
+SONAVEL_TEST_MAIN(MediaControlsTest, QApplication)
+#include "tst_media_controls.moc"
