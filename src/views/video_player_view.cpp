@@ -4,6 +4,8 @@
 #include "playback/mpv_engine.h"
 #include "playback/mpv_renderer.h"
 
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -38,6 +40,10 @@ protected:
             Q_EMIT view_.pressedOrDragged();
     }
     void mouseDoubleClickEvent(QMouseEvent *) override { Q_EMIT view_.doubleClicked(); }
+    // Keys that the window system delivers to the picture's own window (it lies under the
+    // pointer) belong to the main window's keyboard handling.
+    void keyPressEvent(QKeyEvent *event) override { forward(event); }
+    void keyReleaseEvent(QKeyEvent *event) override { forward(event); }
     void wheelEvent(QWheelEvent *event) override {
         wheelRemainder_ += event->angleDelta().y();
         const int notches = wheelRemainder_ / QWheelEvent::DefaultDeltasPerStep;
@@ -47,6 +53,13 @@ protected:
     }
 
 private:
+    void forward(QKeyEvent *event) {
+        QWidget *target = view_.window()->focusWidget();
+        QKeyEvent copy(event->type(), event->key(), event->modifiers(), event->text(),
+                       event->isAutoRepeat(), ushort(event->count()));
+        QCoreApplication::sendEvent(target ? target : &view_, &copy);
+        event->setAccepted(copy.isAccepted());
+    }
     void redrawIfShown() {
         if (isExposed() && redraw)
             redraw();

@@ -5,9 +5,12 @@
 
 #include <cmath>
 
-VolumeOverlay::VolumeOverlay(QWidget *parent) : QLabel(parent) {
+VolumeOverlay::VolumeOverlay(QWidget *area)
+    : QLabel(area, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus |
+                       Qt::WindowTransparentForInput),
+      area_(area) {
     setObjectName(QStringLiteral("volumeOverlay"));
-    setAttribute(Qt::WA_NativeWindow);
+    setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setFocusPolicy(Qt::NoFocus);
     setAlignment(Qt::AlignCenter);
@@ -24,8 +27,7 @@ void VolumeOverlay::showLevel(double volume, bool muted) {
     setText(muted ? L.get(u"muted") : L.get(u"volumeLevel").arg(int(std::lround(volume * 100))));
     adjustSize();
     // Upper middle of the content: over the picture or the song, clear of the transport bar.
-    const QWidget *area = parentWidget();
-    move((area->width() - width()) / 2, area->height() / 5);
+    move(area_->mapToGlobal(QPoint((area_->width() - width()) / 2, area_->height() / 5)));
     show();
     raise();
     shown_.start();

@@ -6,18 +6,20 @@
 // The new volume, shown briefly over the content where the person is looking after changing it
 // from the keyboard or the wheel; it goes by itself and never takes a click or the focus.
 //
-// A native window of its own: the video is drawn in a native window, and nothing drawn by the
-// main window's own painting could show above it. Without a compositor such a window cannot be
-// translucent, so it is an opaque dark panel that disappears rather than fades.
+// A small window of its own, as a tooltip is: the video is drawn in a native window, and nothing
+// the main window paints itself could show above it. Without a compositor such a window cannot
+// be translucent, so it is an opaque dark panel that disappears rather than fades.
 class VolumeOverlay : public QLabel {
     Q_OBJECT
 public:
-    explicit VolumeOverlay(QWidget *parent);
+    // Shown over `area`, and gone with it.
+    explicit VolumeOverlay(QWidget *area);
 
     void showLevel(double volume, bool muted);
 
     static constexpr int shownMs = 1200;
 
 private:
+    QWidget *area_;
     QTimer shown_;
 };
