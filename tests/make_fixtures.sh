@@ -34,3 +34,5 @@ printf 'This is not a video.\n' > text.mkv
 ff long.mp3 -f lavfi -i sine=frequency=330:duration=60 -c:a libmp3lame -b:a 320k
 ff long.mp4 -f lavfi -i testsrc=size=320x240:rate=25:duration=30 -pix_fmt yuv420p \
     -c:v libx264 -preset ultrafast
+ff tagged.mp3 -f lavfi -i sine=frequency=550:duration=1 -c:a libmp3lame \
+    -metadata title="Blue Hour" -metadata artist="The Sonavels" -metadata album="Quiet Rooms"

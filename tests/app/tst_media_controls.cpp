@@ -141,6 +141,14 @@ private Q_SLOTS:
         QCOMPARE(playerctl({"status"}), QStringLiteral("Playing"));
     }
 
+    void tagsBecomeMetadata() {
+        manager().loadMedia(QUrl::fromLocalFile(test_support::fixture("tagged.mp3")));
+        QTRY_COMPARE_WITH_TIMEOUT(playerctl({"metadata", "xesam:title"}),
+                                  QStringLiteral("Blue Hour"), timeoutMs);
+        QCOMPARE(playerctl({"metadata", "xesam:artist"}), QStringLiteral("The Sonavels"));
+        QCOMPARE(playerctl({"metadata", "xesam:album"}), QStringLiteral("Quiet Rooms"));
+    }
+
     void seekingAndPosition() {
         manager().loadMedia(QUrl::fromLocalFile(test_support::fixture("long.mp3")));
         QTRY_VERIFY_WITH_TIMEOUT(manager().duration() > 50, timeoutMs);

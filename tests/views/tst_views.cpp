@@ -495,6 +495,16 @@ private Q_SLOTS:
         QVERIFY(delegate->isInCustomFullScreen());
         QTest::keyClick(keys, Qt::Key_Escape);
         QVERIFY(!delegate->isInCustomFullScreen());
+
+        // The wheel over the picture is the volume too.
+        QWindow *surface = window().findChild<VideoPlayerView *>()->surface();
+        const QPointF inside(surface->width() / 2.0, surface->height() / 2.0);
+        QWheelEvent wheel(inside, surface->mapToGlobal(inside), {}, {0, -240}, Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(surface, &wheel);
+        QCOMPARE(manager().volume(), 0.4);
+        QTRY_VERIFY(overlay->isVisible());
+        QCOMPARE(overlay->text(), QStringLiteral("Volume 40 %"));
     }
 
     void timeSliderJumpsWhereClickedAndStepsBySeconds() {
