@@ -130,7 +130,7 @@ void MprisPlayerAdaptor::Seek(qlonglong offset) {
     if (!canPlay())
         return;
     const double target = position() / microseconds + offset / microseconds;
-    // Past the end is the next track, as the specification of these controls asks.
+    // Past the end is the next track, as MPRIS asks of Seek.
     if (manager.duration() > 0 && target > manager.duration())
         return manager.playNext();
     manager.seek(std::max(target, 0.0));
