@@ -152,6 +152,25 @@ QWidget *AudioPlayerView::buildInformationColumn() {
     fileName_->setFont(nameFont);
     fileName_->setAlignment(Qt::AlignCenter);
     stack->addWidget(fileName_);
+    // What the file's tags say, when they say more than its name.
+    const auto tagLabel = [column](const QString &name, TextStyle textStyle, const QColor &color) {
+        auto *line = new ElidingLabel(1, column);
+        line->setObjectName(name);
+        line->setFont(style::font(textStyle));
+        QPalette palette = line->palette();
+        palette.setColor(QPalette::WindowText, color);
+        line->setPalette(palette);
+        line->setAlignment(Qt::AlignCenter);
+        return line;
+    };
+    tagTitle_ = tagLabel(QStringLiteral("tagTitle"), TextStyle::headline, style::primary());
+    artistAndAlbum_ =
+        tagLabel(QStringLiteral("artistAndAlbum"), TextStyle::body, style::secondary());
+    auto *tagStack = new QVBoxLayout;
+    tagStack->setSpacing(2);
+    tagStack->addWidget(tagTitle_);
+    tagStack->addWidget(artistAndAlbum_);
+    stack->addLayout(tagStack);
 
     loadError_ = new ElidingLabel(3, column);
     loadError_->setObjectName(QStringLiteral("loadError"));
@@ -229,6 +248,11 @@ void AudioPlayerView::redraw() {
     playlistHeader_->setText(QStringLiteral("Playlist (%1)").arg(playlist.size()));
 
     fileName_->setFullText(shownFileName(playerManager_.fileName()));
+    const TagLines tags = tagLines(playerManager_.tags(), playerManager_.fileName());
+    tagTitle_->setFullText(tags.title);
+    tagTitle_->setVisible(!tags.title.isEmpty());
+    artistAndAlbum_->setFullText(tags.artistAndAlbum);
+    artistAndAlbum_->setVisible(!tags.artistAndAlbum.isEmpty());
     loadError_->setFullText(
         loadErrorText(shownFileName(playerManager_.fileName()), playerManager_.loadError()));
     loadError_->setVisible(!playerManager_.loadError().isEmpty());

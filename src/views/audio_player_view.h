@@ -34,6 +34,8 @@ private:
     QListView *list_ = nullptr;
     QPropertyAnimation *scrolling_ = nullptr;
     ElidingLabel *fileName_ = nullptr;
+    ElidingLabel *tagTitle_ = nullptr;
+    ElidingLabel *artistAndAlbum_ = nullptr;
     ElidingLabel *loadError_ = nullptr;
     QLabel *length_ = nullptr;
     QWidget *formatLine_ = nullptr;

@@ -1,5 +1,7 @@
 #include "views/name_text.h"
 
+#include "playback/media_player.h"
+
 #include <QFontMetrics>
 #include <QStringList>
 #include <QTextLayout>
@@ -35,4 +37,19 @@ QString wrapAndElide(const QString &text, const QFont &font, int width, int maxL
     }
     layout.endLayout();
     return lines.join(u'\n');
+}
+
+TagLines tagLines(const MediaTags &tags, const QString &fileName) {
+    const QString baseName = fileName.left(fileName.lastIndexOf(u'.'));
+    TagLines lines;
+    if (!tags.title.isEmpty() && tags.title.compare(baseName, Qt::CaseInsensitive) != 0 &&
+        tags.title.compare(fileName, Qt::CaseInsensitive) != 0)
+        lines.title = shownFileName(tags.title);
+    QStringList parts;
+    for (const QString &part : {tags.artist, tags.album}) {
+        if (!part.isEmpty())
+            parts.append(shownFileName(part));
+    }
+    lines.artistAndAlbum = parts.join(QStringLiteral(" \u2014 "));
+    return lines;
 }

@@ -568,6 +568,31 @@ private Q_SLOTS:
         QCOMPARE(wrapAndElide("a b", name->font(), 1000, 2), QStringLiteral("a b"));
     }
 
+    void songTagsShowUnderTheName() {
+        manager().loadMedia(fixtureUrl("tagged.mp3"));
+        auto *title = find<ElidingLabel>("tagTitle");
+        auto *artistAndAlbum = find<ElidingLabel>("artistAndAlbum");
+        QTRY_VERIFY_WITH_TIMEOUT(title->isVisible(), timeoutMs);
+        QCOMPARE(title->fullText(), QStringLiteral("Blue Hour"));
+        QCOMPARE(artistAndAlbum->fullText(), QStringLiteral("The Sonavels \u2014 Quiet Rooms"));
+        // The playlist keeps file names.
+        QCOMPARE(find<QListView>("playlist")
+                     ->model()
+                     ->index(int(manager().currentIndex()), 0)
+                     .data()
+                     .toString(),
+                 QStringLiteral("tagged"));
+
+        // A song without tags shows its name alone.
+        manager().loadMedia(fixtureUrl("tone.mp3"));
+        QTRY_VERIFY(!title->isVisible() && !artistAndAlbum->isVisible());
+
+        // A title that only repeats the name adds nothing.
+        MediaTags same{"Blue Hour", "", "Quiet Rooms"};
+        QCOMPARE(tagLines(same, "blue hour.mp3").title, QString());
+        QCOMPARE(tagLines(same, "blue hour.mp3").artistAndAlbum, QStringLiteral("Quiet Rooms"));
+    }
+
     void playlistNumbersOfTenThousandAreNotClipped() {
         PlaylistModel model;
         QList<QUrl> many;
