@@ -36,3 +36,11 @@ ff long.mp4 -f lavfi -i testsrc=size=320x240:rate=25:duration=30 -pix_fmt yuv420
     -c:v libx264 -preset ultrafast
 ff tagged.mp3 -f lavfi -i sine=frequency=550:duration=1 -c:a libmp3lame \
     -metadata title="Blue Hour" -metadata artist="The Sonavels" -metadata album="Quiet Rooms"
+
+# A film with two audio tracks in two languages and an embedded Japanese subtitle track.
+[ -s words.srt ] || printf '1\n00:00:00,000 --> 00:00:05,000\nこんにちは\n' > words.srt
+ff languages.mkv -f lavfi -i testsrc=size=320x240:rate=25:duration=2 \
+    -f lavfi -i sine=frequency=300:duration=2 -f lavfi -i sine=frequency=600:duration=2 \
+    -i words.srt -map 0 -map 1 -map 2 -map 3 -pix_fmt yuv420p -c:v libx264 -preset ultrafast \
+    -c:a aac -c:s srt -metadata:s:a:0 language=eng -metadata:s:a:1 language=jpn \
+    -metadata:s:s:0 language=jpn -disposition:s:0 0

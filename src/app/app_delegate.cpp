@@ -16,6 +16,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLocale>
 #include <QMainWindow>
 #include <QScreen>
 #include <QStyle>
@@ -49,6 +50,9 @@ void AppDelegate::applicationDidFinishLaunching() {
     // Dark before any view is built or shown: views take their colours from the palette, and
     // the window never flashes in the desktop's colours.
     applyDarkAppearance(*qApp);
+    // Films speak and subtitle in the languages the interface is chosen from.
+    if (engineOptions_.trackLanguages.isEmpty())
+        engineOptions_.trackLanguages = trackLanguageCodes(QLocale::system().uiLanguages());
     playerManager_ = std::make_unique<PlayerManager>(engineOptions_);
     playerManager_->setWindowDelegate(this);
     restoreVolume();

@@ -15,6 +15,22 @@ QString chooseLanguage(const QStringList &preferredLanguages) {
     return supported ? prefix.toString() : QStringLiteral("en");
 }
 
+QStringList trackLanguageCodes(const QStringList &preferredLanguages) {
+    QStringList codes;
+    for (const QString &name : preferredLanguages) {
+        const QLocale::Language language = QLocale(name).language();
+        if (language == QLocale::AnyLanguage || language == QLocale::C)
+            continue;
+        for (const QLocale::LanguageCodeType type :
+             {QLocale::ISO639Part1, QLocale::ISO639Part2B, QLocale::ISO639Part2T}) {
+            const QString code = QLocale::languageToCode(language, type);
+            if (!code.isEmpty() && !codes.contains(code))
+                codes.append(code);
+        }
+    }
+    return codes;
+}
+
 Localization::Localization() : Localization(QLocale::system().uiLanguages()) {}
 
 Localization::Localization(const QStringList &preferredLanguages)

@@ -9,6 +9,11 @@
 // preferred language when they name a supported language exactly, "en" otherwise.
 QString chooseLanguage(const QStringList &preferredLanguages);
 
+// The language codes a film's audio and subtitle tracks are chosen by, most preferred first:
+// for each preferred language its two-letter code and both three-letter ones, as containers
+// name languages either way ("ja", "jpn").
+QStringList trackLanguageCodes(const QStringList &preferredLanguages);
+
 // Text lookup by translation key, in the language chosen once at construction.
 class Localization {
 public:

@@ -25,4 +25,9 @@ bool isVideoExtension(QStringView lowerCaseExtension) {
            videoExtensions.end();
 }
 
+bool isSubtitleExtension(QStringView lowerCaseExtension) {
+    return std::find(subtitleExtensions.begin(), subtitleExtensions.end(), lowerCaseExtension) !=
+           subtitleExtensions.end();
+}
+
 } // namespace media_kind

@@ -11,6 +11,8 @@ namespace media_kind {
 
 inline constexpr std::array<QStringView, 3> audioExtensions{u"mp3", u"m4a", u"wav"};
 inline constexpr std::array<QStringView, 5> videoExtensions{u"mp4", u"m4v", u"mov", u"avi", u"mkv"};
+inline constexpr std::array<QStringView, 5> subtitleExtensions{u"srt", u"ass", u"ssa", u"vtt",
+                                                               u"sub"};
 
 // The text after the last dot of a file name, lower-cased; empty when there is no dot.
 QString lowerCaseExtension(QStringView fileName);
@@ -19,5 +21,6 @@ QString fileName(const QUrl &url);
 
 bool isAudioExtension(QStringView lowerCaseExtension);
 bool isVideoExtension(QStringView lowerCaseExtension);
+bool isSubtitleExtension(QStringView lowerCaseExtension);
 
 } // namespace media_kind

@@ -45,6 +45,8 @@ constexpr std::pair<const char *, const char *> fixedOptions[] = {
     // Without a sound device mpv would refuse audio files; play them silently instead.
     {"audio-fallback-to-null", "yes"},
     {"access-references", "no"},
+    // Subtitles beside a film with its name ("film.srt", "film.en.srt") come with it.
+    {"sub-auto", "exact"},
     {"stream-lavf-o-append", "protocol_whitelist=file"},
     {"demuxer-lavf-o-append", "protocol_whitelist=file"},
 };
@@ -115,6 +117,11 @@ MpvEngine::MpvEngine(const Options &options, QObject *parent) : QObject(parent) 
     mpv_set_option_string(handle.get(), "video-timing-offset", "0");
     if (!options.audioOutput.isEmpty())
         mpv_set_option_string(handle.get(), "ao", options.audioOutput.constData());
+    if (!options.trackLanguages.isEmpty()) {
+        const QByteArray languages = options.trackLanguages.join(u',').toUtf8();
+        mpv_set_option_string(handle.get(), "alang", languages.constData());
+        mpv_set_option_string(handle.get(), "slang", languages.constData());
+    }
     if (mpv_initialize(handle.get()) < 0)
         return;
 
@@ -209,6 +216,10 @@ void MpvEngine::setMuted(bool muted) {
         return;
     int flag = muted ? 1 : 0;
     mpv_set_property_async(handle_.get(), 0, "mute", MPV_FORMAT_FLAG, &flag);
+}
+
+void MpvEngine::addSubtitle(const QByteArray &localPath) {
+    command({"sub-add", localPath.constData(), "select"});
 }
 
 void MpvEngine::seek(double seconds) {

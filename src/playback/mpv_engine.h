@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
+#include <QStringList>
 
 #include <mpv/client.h>
 
@@ -34,6 +35,9 @@ public:
         QByteArray videoOutput = "libmpv";
         // Empty keeps mpv's automatic choice; without a device playback falls back to null.
         QByteArray audioOutput;
+        // Language codes that audio and subtitle tracks are chosen by, most preferred first;
+        // tracks marked default or forced are chosen when none matches.
+        QStringList trackLanguages;
     };
 
     explicit MpvEngine(const Options &options, QObject *parent = nullptr);
@@ -58,6 +62,8 @@ public:
     // The output volume, 0 to 1, and muting; they hold for every file until changed.
     void setVolume(double volume);
     void setMuted(bool muted);
+    // Adds a subtitle file to what plays now, and shows it.
+    void addSubtitle(const QByteArray &localPath);
     void seek(double seconds);
     double timePosition() const;
 

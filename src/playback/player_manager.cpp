@@ -131,6 +131,16 @@ void PlayerManager::loadMedia(const QUrl &requested) {
     play();
 }
 
+void PlayerManager::openFile(const QUrl &file) {
+    const bool subtitle =
+        media_kind::isSubtitleExtension(media_kind::lowerCaseExtension(media_kind::fileName(file)));
+    if (subtitle && player_ && isVideo_ && loadError_.isEmpty()) {
+        engine()->addSubtitle(local_file::path(file));
+        return;
+    }
+    loadMedia(file);
+}
+
 void PlayerManager::cleanup() {
     if (timeObserver_) {
         disconnect(timeObserver_);

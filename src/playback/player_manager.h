@@ -63,6 +63,9 @@ public:
     WindowDelegate *windowDelegate() const { return windowDelegate_; }
 
     void loadMedia(const QUrl &requested);
+    // Opens `file`: a subtitle file joins the video that plays and is shown; anything else
+    // is loaded as media.
+    void openFile(const QUrl &file);
     void togglePlayPause();
     void play();
     void pause();

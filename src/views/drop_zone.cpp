@@ -26,7 +26,7 @@ void loadDroppedFile(QDropEvent *event, PlayerManager &playerManager, QObject *c
         return;
     event->acceptProposedAction();
     QMetaObject::invokeMethod(
-        context, [&playerManager, file] { playerManager.loadMedia(file); }, Qt::QueuedConnection);
+        context, [&playerManager, file] { playerManager.openFile(file); }, Qt::QueuedConnection);
 }
 
 DropZone::DropZone(PlayerManager &playerManager, QWidget *parent)

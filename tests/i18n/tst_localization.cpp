@@ -30,6 +30,12 @@ private Q_SLOTS:
         QCOMPARE(Localization(preferred).currentLanguage(), language);
     }
 
+    void trackLanguagesInEveryCodeContainersUse() {
+        QCOMPARE(trackLanguageCodes({"ja-JP", "en-US"}), (QStringList{"ja", "jpn", "en", "eng"}));
+        QCOMPARE(trackLanguageCodes({"de"}), (QStringList{"de", "ger", "deu"}));
+        QCOMPARE(trackLanguageCodes({"C", ""}), QStringList());
+    }
+
     void everyLanguageHasEveryKey() {
         QSet<QStringView> keys;
         for (const TranslationRow &row : translationTable()) {

@@ -47,6 +47,13 @@ class PlayerManagerTest : public QObject {
         return test_support::placeFixture(fixtureName, folder->path(), name);
     }
 
+    QString mpvProperty(const char *name) {
+        char *value = mpv_get_property_string(manager->engine()->handle(), name);
+        const QString text = QString::fromUtf8(value);
+        mpv_free(value);
+        return text;
+    }
+
     // Time advancing past `seconds` proves the file really plays.
     bool playsPast(double seconds) {
         return QTest::qWaitFor([&] { return manager->currentTime() > seconds; }, timeoutMs);
@@ -345,6 +352,51 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(ends.size() >= 2, 2 * timeoutMs);
         QCOMPARE(manager->player(), player);
         QVERIFY(manager->isPlaying());
+    }
+
+    void tracksFollowThePreferredLanguages_data() {
+        QTest::addColumn<QStringList>("languages");
+        QTest::addColumn<QString>("audio");
+        QTest::addColumn<QString>("subtitles");
+        QTest::newRow("japanese") << QStringList{"ja", "jpn"} << "2"
+                                  << "1";
+        QTest::newRow("english") << QStringList{"en", "eng"} << "1"
+                                 << "no";
+    }
+    void tracksFollowThePreferredLanguages() {
+        QFETCH(QStringList, languages);
+        QFETCH(QString, audio);
+        QFETCH(QString, subtitles);
+        MpvEngine::Options options = test_support::headlessEngine();
+        options.trackLanguages = languages;
+        manager = std::make_unique<PlayerManager>(options);
+        manager->loadMedia(fixtureUrl("languages.mkv"));
+        QVERIFY(playsPast(0.1));
+        QCOMPARE(mpvProperty("aid"), audio);
+        QCOMPARE(mpvProperty("sid"), subtitles);
+    }
+
+    void subtitlesBesideAFilmOrDroppedOnItAreShown() {
+        MpvEngine::Options options = test_support::headlessEngine();
+        options.trackLanguages = {"en", "eng"};
+        manager = std::make_unique<PlayerManager>(options);
+        const QUrl film = place("clip.mp4", "film.mp4");
+        for (const char *name : {"film.en.srt", "extra.srt"}) {
+            QFile subtitle(folder->filePath(name));
+            QVERIFY(subtitle.open(QIODevice::WriteOnly));
+            subtitle.write("1\n00:00:00,000 --> 00:00:05,000\nHello\n");
+        }
+        manager->loadMedia(film);
+        QVERIFY(playsPast(0.1));
+        QCOMPARE(mpvProperty("sid"), QStringLiteral("1"));
+        QCOMPARE(mpvProperty("current-tracks/sub/external"), QStringLiteral("yes"));
+
+        // Dropped on the playing film: added and shown, the film goes on.
+        const std::shared_ptr<MediaPlayer> player = manager->player();
+        manager->openFile(QUrl::fromLocalFile(folder->filePath("extra.srt")));
+        QTRY_COMPARE_WITH_TIMEOUT(mpvProperty("sid"), QStringLiteral("2"), timeoutMs);
+        QCOMPARE(manager->player(), player);
+        QCOMPARE(manager->currentURL(), film);
     }
 
     void badFilesSayWhyAndDoNotPlay_data() {
