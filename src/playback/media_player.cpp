@@ -182,6 +182,13 @@ void MediaPlayer::handleSeekFinished() {
     Q_EMIT seekFinished(currentTime_);
 }
 
+void MediaPlayer::handleTracks(const QList<MediaTrack> &tracks) {
+    if (tracks == tracks_)
+        return;
+    tracks_ = tracks;
+    Q_EMIT tracksChanged(tracks_);
+}
+
 void MediaPlayer::handleTags(const MediaTags &tags) {
     if (tags == tags_)
         return;

@@ -2,6 +2,7 @@
 
 #include "playback/load_error.h"
 
+#include <QList>
 #include <QObject>
 #include <QSizeF>
 #include <QString>
@@ -12,6 +13,18 @@
 #include <memory>
 
 class MpvEngine;
+
+// One audio or subtitle track of the loaded file, as mpv numbers it.
+struct MediaTrack {
+    enum class Kind { audio, subtitle };
+    Kind kind = Kind::audio;
+    int64_t id = 0;
+    QString language; // as the container names it ("jpn", "en"); empty when unknown
+    QString title;
+    bool isSelected = false;
+    bool isExternal = false;
+    bool operator==(const MediaTrack &) const = default;
+};
 
 // What a file's tags say about it; empty where they say nothing.
 struct MediaTags {
@@ -56,6 +69,7 @@ public:
     // Why the file cannot be played; empty while all is well.
     const LoadError &error() const { return error_; }
     const MediaTags &tags() const { return tags_; }
+    const QList<MediaTrack> &tracks() const { return tracks_; }
 
     static constexpr int timeReportIntervalMs = 100;
 
@@ -68,6 +82,7 @@ Q_SIGNALS:
     // A jump finished (a seek, a return to the start); the time after it has been reported.
     void seekFinished(double seconds);
     void tagsLoaded(const MediaTags &tags);
+    void tracksChanged(const QList<MediaTrack> &tracks);
     void failed(const LoadError &error);
 
 private:
@@ -80,6 +95,7 @@ private:
     bool wasCutShort() const;
     void handleSeekFinished();
     void handleTags(const MediaTags &tags);
+    void handleTracks(const QList<MediaTrack> &tracks);
     void reportTime();
     void updateTimeReports();
 
@@ -95,6 +111,7 @@ private:
     QSizeF presentationSize_;
     LoadError error_;
     MediaTags tags_;
+    QList<MediaTrack> tracks_;
     // What the file was when it was opened, to tell an end from a file cut short under us.
     FileIdentity opened_;
     QTimer timeReportTimer_;

@@ -22,6 +22,7 @@ enum ObservedProperty : uint64_t {
     videoParamsProperty,
     eofReachedProperty,
     metadataProperty,
+    trackListProperty,
 };
 
 // A user's own mpv configuration must not change Sonavel, and Sonavel opens local files only.
@@ -93,6 +94,46 @@ MediaTags tagsOf(const mpv_node &metadata) {
     return tags;
 }
 
+// The audio and subtitle tracks of mpv's track list.
+QList<MediaTrack> tracksOf(const mpv_node &list) {
+    QList<MediaTrack> tracks;
+    if (list.format != MPV_FORMAT_NODE_ARRAY)
+        return tracks;
+    for (int i = 0; i < list.u.list->num; ++i) {
+        const mpv_node &entry = list.u.list->values[i];
+        if (entry.format != MPV_FORMAT_NODE_MAP)
+            continue;
+        MediaTrack track;
+        bool wanted = false;
+        for (int j = 0; j < entry.u.list->num; ++j) {
+            const std::string_view key = entry.u.list->keys[j];
+            const mpv_node &value = entry.u.list->values[j];
+            if (value.format == MPV_FORMAT_STRING) {
+                const QString text = QString::fromUtf8(value.u.string);
+                if (key == "type") {
+                    wanted = text == u"audio" || text == u"sub";
+                    track.kind =
+                        text == u"sub" ? MediaTrack::Kind::subtitle : MediaTrack::Kind::audio;
+                } else if (key == "lang") {
+                    track.language = text;
+                } else if (key == "title") {
+                    track.title = text;
+                }
+            } else if (value.format == MPV_FORMAT_INT64 && key == "id") {
+                track.id = value.u.int64;
+            } else if (value.format == MPV_FORMAT_FLAG) {
+                if (key == "selected")
+                    track.isSelected = value.u.flag != 0;
+                else if (key == "external")
+                    track.isExternal = value.u.flag != 0;
+            }
+        }
+        if (wanted)
+            tracks.append(track);
+    }
+    return tracks;
+}
+
 struct NodeContentsFreer {
     void operator()(mpv_node *node) const { mpv_free_node_contents(node); }
 };
@@ -132,6 +173,7 @@ MpvEngine::MpvEngine(const Options &options, QObject *parent) : QObject(parent) 
     mpv_observe_property(handle.get(), videoParamsProperty, "video-out-params", MPV_FORMAT_NODE);
     mpv_observe_property(handle.get(), eofReachedProperty, "eof-reached", MPV_FORMAT_FLAG);
     mpv_observe_property(handle.get(), metadataProperty, "metadata", MPV_FORMAT_NODE);
+    mpv_observe_property(handle.get(), trackListProperty, "track-list", MPV_FORMAT_NODE);
     handle_ = std::move(handle);
     mpv_set_wakeup_callback(
         handle_.get(), [](void *engine) { static_cast<MpvEngine *>(engine)->queueDrain(); }, this);
@@ -216,6 +258,17 @@ void MpvEngine::setMuted(bool muted) {
         return;
     int flag = muted ? 1 : 0;
     mpv_set_property_async(handle_.get(), 0, "mute", MPV_FORMAT_FLAG, &flag);
+}
+
+void MpvEngine::selectTrack(bool subtitle, int64_t id) {
+    if (!handle_)
+        return;
+    const char *property = subtitle ? "sid" : "aid";
+    if (id <= 0) {
+        mpv_set_property_string(handle_.get(), property, "no");
+        return;
+    }
+    mpv_set_property(handle_.get(), property, MPV_FORMAT_INT64, &id);
 }
 
 void MpvEngine::addSubtitle(const QByteArray &localPath) {
@@ -306,6 +359,9 @@ void MpvEngine::handlePropertyChange(uint64_t property, const mpv_event_property
         break;
     case eofReachedProperty:
         player->handleEndReached(*static_cast<const int *>(value.data) != 0);
+        break;
+    case trackListProperty:
+        player->handleTracks(tracksOf(*static_cast<const mpv_node *>(value.data)));
         break;
     case metadataProperty:
         player->handleTags(tagsOf(*static_cast<const mpv_node *>(value.data)));

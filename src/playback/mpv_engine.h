@@ -62,6 +62,8 @@ public:
     // The output volume, 0 to 1, and muting; they hold for every file until changed.
     void setVolume(double volume);
     void setMuted(bool muted);
+    // Chooses the audio or subtitle track by mpv's id; 0 turns subtitles off.
+    void selectTrack(bool subtitle, int64_t id);
     // Adds a subtitle file to what plays now, and shows it.
     void addSubtitle(const QByteArray &localPath);
     void seek(double seconds);

@@ -59,6 +59,7 @@ void PlayerManager::loadMedia(const QUrl &requested) {
     cleanup();
     publish(loadError_, LoadError());
     publish(tags_, MediaTags());
+    publish(tracks_, QList<MediaTrack>());
     publish(currentURL_, url);
     publish(fileName_, media_kind::fileName(url));
     const QString extension = media_kind::lowerCaseExtension(fileName_);
@@ -117,6 +118,11 @@ void PlayerManager::loadMedia(const QUrl &requested) {
         if (stillLoaded())
             publish(tags_, tags);
     });
+    connect(loaded, &MediaPlayer::tracksChanged, this,
+            [this, stillLoaded](const QList<MediaTrack> &tracks) {
+                if (stillLoaded())
+                    publish(tracks_, tracks);
+            });
     connect(loaded, &MediaPlayer::seekFinished, this, [this, stillLoaded](double seconds) {
         if (stillLoaded())
             Q_EMIT seeked(seconds);
@@ -139,6 +145,11 @@ void PlayerManager::openFile(const QUrl &file) {
         return;
     }
     loadMedia(file);
+}
+
+void PlayerManager::selectTrack(MediaTrack::Kind kind, int64_t id) {
+    if (player_ && loadError_.isEmpty())
+        engine()->selectTrack(kind == MediaTrack::Kind::subtitle, id);
 }
 
 void PlayerManager::cleanup() {

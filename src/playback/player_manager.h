@@ -47,6 +47,8 @@ public:
     const LoadError &loadError() const { return loadError_; }
     // The loaded file's tags (title, artist, album), once known.
     const MediaTags &tags() const { return tags_; }
+    // The loaded film's audio and subtitle tracks, with the ones playing marked.
+    const QList<MediaTrack> &tracks() const { return tracks_; }
     // Output volume, 0 to 1, and muting: the engine's, for every file.
     double volume() const { return volume_; }
     bool isMuted() const { return isMuted_; }
@@ -66,6 +68,8 @@ public:
     // Opens `file`: a subtitle file joins the video that plays and is shown; anything else
     // is loaded as media.
     void openFile(const QUrl &file);
+    // Plays the audio track, or shows the subtitle track (0: none), mpv numbers `id`.
+    void selectTrack(MediaTrack::Kind kind, int64_t id);
     void togglePlayPause();
     void play();
     void pause();
@@ -108,6 +112,7 @@ private:
     bool hasNext_ = false;
     LoadError loadError_;
     MediaTags tags_;
+    QList<MediaTrack> tracks_;
     double volume_ = 1;
     bool isMuted_ = false;
     QPointer<WindowDelegate> windowDelegate_;

@@ -11,6 +11,7 @@
 #include "views/player_controls.h"
 #include "views/state_observer.h"
 #include "views/style.h"
+#include "views/track_menu.h"
 #include "views/video_player_view.h"
 #include "views/volume_overlay.h"
 
@@ -151,6 +152,7 @@ void ContentView::createVideoView() {
     connect(videoView_, &VideoPlayerView::pointerEntered, this, &ContentView::revealControls);
     connect(videoView_, &VideoPlayerView::pressedOrDragged, this, &ContentView::revealControls);
     connect(videoView_, &VideoPlayerView::doubleClicked, this, &ContentView::toggleFullScreen);
+    connect(videoView_, &VideoPlayerView::contextMenuRequested, this, &ContentView::showTrackMenu);
     connect(videoView_, &VideoPlayerView::wheelTurned, this,
             [this](int notches) { changeVolume(notches * volumeStep); });
     stack_->insertWidget(stack_->indexOf(transportBar_), videoView_, 1);
@@ -308,11 +310,20 @@ void ContentView::keyPressEvent(QKeyEvent *event) {
         if (playerManager_.isVideo())
             toggleFullScreen();
         break;
+    case Qt::Key_Menu:
+        if (videoView_ && videoView_->isVisible())
+            showTrackMenu(videoView_->mapToGlobal(videoView_->rect().center()));
+        break;
     default:
         QWidget::keyPressEvent(event);
         return;
     }
     event->accept();
+}
+
+void ContentView::showTrackMenu(QPoint globalPosition) {
+    TrackMenu menu(playerManager_, this);
+    menu.exec(globalPosition);
 }
 
 void ContentView::seekBy(double seconds) {

@@ -61,6 +61,7 @@ private:
     void changeVolume(double by);
     void toggleMuted();
     void seekBy(double seconds);
+    void showTrackMenu(QPoint globalPosition);
 
     PlayerManager &playerManager_;
     QStringList arguments_;

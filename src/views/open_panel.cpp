@@ -1,5 +1,6 @@
 #include "views/open_panel.h"
 
+#include "i18n/localization.h"
 #include "playback/media_kind.h"
 
 #include <QFileDialog>
@@ -13,6 +14,17 @@ namespace {
 Runner &runner() {
     static Runner run = [](QFileDialog &dialog) { return dialog.exec(); };
     return run;
+}
+
+QUrl chooseFile(QWidget *parent, const QStringList &nameFilters) {
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(nameFilters);
+    if (runner()(dialog) != QDialog::Accepted || dialog.selectedUrls().isEmpty())
+        return {};
+    const QUrl chosen = dialog.selectedUrls().first();
+    return chosen.isLocalFile() ? chosen : QUrl();
 }
 
 } // namespace
@@ -40,14 +52,15 @@ QStringList mediaNameFilters() {
 }
 
 QUrl chooseMediaFile(QWidget *parent) {
-    QFileDialog dialog(parent);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters(mediaNameFilters());
-    if (runner()(dialog) != QDialog::Accepted || dialog.selectedUrls().isEmpty())
-        return {};
-    const QUrl chosen = dialog.selectedUrls().first();
-    return chosen.isLocalFile() ? chosen : QUrl();
+    return chooseFile(parent, mediaNameFilters());
+}
+
+QUrl chooseSubtitleFile(QWidget *parent) {
+    QStringList patterns;
+    for (QStringView extension : media_kind::subtitleExtensions)
+        patterns << QStringLiteral("*.") + extension.toString();
+    return chooseFile(parent,
+                      {L.get(u"subtitles") + QStringLiteral(" (%1)").arg(patterns.join(u' '))});
 }
 
 void setRunner(Runner run) {

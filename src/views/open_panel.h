@@ -14,6 +14,9 @@ namespace open_panel {
 // Runs the panel; the chosen file's location, or an empty URL when cancelled.
 QUrl chooseMediaFile(QWidget *parent);
 
+// Runs the panel for one subtitle file; the chosen file's location, or an empty URL.
+QUrl chooseSubtitleFile(QWidget *parent);
+
 // The name filter: every audio and video file type the system knows, the supported ones first.
 QStringList mediaNameFilters();
 

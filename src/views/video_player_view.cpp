@@ -34,7 +34,11 @@ protected:
             Q_EMIT view_.pointerEntered();
         return QWindow::event(event);
     }
-    void mousePressEvent(QMouseEvent *) override { Q_EMIT view_.pressedOrDragged(); }
+    void mousePressEvent(QMouseEvent *event) override {
+        Q_EMIT view_.pressedOrDragged();
+        if (event->button() == Qt::RightButton)
+            Q_EMIT view_.contextMenuRequested(event->globalPosition().toPoint());
+    }
     void mouseMoveEvent(QMouseEvent *event) override {
         if (event->buttons() != Qt::NoButton)
             Q_EMIT view_.pressedOrDragged();

@@ -31,6 +31,8 @@ Q_SIGNALS:
     void doubleClicked();
     // The mouse wheel over the picture, in notches (positive away from the user).
     void wheelTurned(int notches);
+    // A right click on the picture, where it was made.
+    void contextMenuRequested(QPoint globalPosition);
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -14,6 +14,7 @@
 #include "views/style.h"
 #include "views/time_label.h"
 #include "views/time_text.h"
+#include "views/track_menu.h"
 #include "views/video_player_view.h"
 
 #include <QApplication>
@@ -22,6 +23,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QMainWindow>
+#include <QMenu>
 #include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
@@ -566,6 +568,66 @@ private Q_SLOTS:
 
         QCOMPARE(shownFileName("two\nlines.mp3"), QStringLiteral("two\uFFFDlines.mp3"));
         QCOMPARE(wrapAndElide("a b", name->font(), 1000, 2), QStringLiteral("a b"));
+    }
+
+    void videoMenuChoosesTracks() {
+        manager().loadMedia(fixtureUrl("languages.mkv"));
+        const auto audioTracks = [&] {
+            return std::count_if(
+                manager().tracks().begin(), manager().tracks().end(),
+                [](const MediaTrack &t) { return t.kind == MediaTrack::Kind::audio; });
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(audioTracks(), 2, timeoutMs);
+        const auto texts = [](const QMenu *menu) {
+            QStringList result;
+            for (const QAction *action : menu->actions()) {
+                if (!action->isSeparator())
+                    result << action->text() + (action->isChecked() ? "*" : "");
+            }
+            return result;
+        };
+        const auto mpvTrack = [&](const char *name) {
+            char *value = mpv_get_property_string(manager().player()->engine()->handle(), name);
+            const QString text = QString::fromUtf8(value);
+            mpv_free(value);
+            return text;
+        };
+        {
+            // English preferred here: the English sound plays, the Japanese subtitles do not.
+            TrackMenu menu(manager(), &window());
+            auto *subtitles = menu.findChild<QMenu *>("subtitlesMenu");
+            auto *audio = menu.findChild<QMenu *>("audioMenu");
+            QVERIFY(subtitles && audio);
+            QCOMPARE(texts(subtitles),
+                     (QStringList{"Off*", "\u65e5\u672c\u8a9e", "Add Subtitle File..."}));
+            QCOMPARE(texts(audio), (QStringList{"English*", "\u65e5\u672c\u8a9e"}));
+            audio->actions().at(1)->trigger();
+            subtitles->actions().at(1)->trigger();
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(mpvTrack("aid"), QStringLiteral("2"), timeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(mpvTrack("sid"), QStringLiteral("1"), timeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(std::any_of(manager().tracks().begin(), manager().tracks().end(),
+                                             [](const MediaTrack &t) {
+                                                 return t.kind == MediaTrack::Kind::subtitle &&
+                                                        t.isSelected;
+                                             }),
+                                 timeoutMs);
+        {
+            TrackMenu menu(manager(), &window());
+            QCOMPARE(texts(menu.findChild<QMenu *>("subtitlesMenu")).at(1),
+                     QStringLiteral("\u65e5\u672c\u8a9e*"));
+            menu.findChild<QMenu *>("subtitlesMenu")->actions().at(0)->trigger();
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(mpvTrack("sid"), QStringLiteral("no"), timeoutMs);
+
+        // One sound track and no subtitles: nothing to choose but a file to add.
+        manager().loadMedia(fixtureUrl("clip.mp4"));
+        TrackMenu plain(manager(), &window());
+        QVERIFY(!plain.findChild<QMenu *>("audioMenu"));
+        QCOMPARE(texts(plain.findChild<QMenu *>("subtitlesMenu")),
+                 (QStringList{"Off*", "Add Subtitle File..."}));
+        QCOMPARE(TrackMenu::trackText({MediaTrack::Kind::audio, 3, "", "", false, false}, 3),
+                 QStringLiteral("Track 3"));
     }
 
     void songTagsShowUnderTheName() {
