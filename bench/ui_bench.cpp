@@ -139,8 +139,8 @@ int main(int argc, char *argv[]) {
     clock.start();
     idle(seconds * 1000);
     const double cpu = 100 * (cpuSeconds() - cpuBefore) / (clock.nsecsElapsed() / 1e9);
-    std::printf("sonavel %s: cpu %.1f %% of one core, peak rss %ld KiB", qPrintable(mode), cpu,
-                peakResidentKiB());
+    std::printf("sonavel %s: cpu %.1f %% of one core, peak rss %ld KiB, rss now %ld KiB",
+                qPrintable(mode), cpu, peakResidentKiB(), statusKiB("VmRSS:"));
     if (mode == QLatin1String("video")) {
         std::printf(", dropped frames %lld (decoder) %lld (late)",
                     (long long)(mpvCount(manager, "frame-drop-count") - droppedBefore),

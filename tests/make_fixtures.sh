@@ -44,3 +44,12 @@ ff languages.mkv -f lavfi -i testsrc=size=320x240:rate=25:duration=2 \
     -i words.srt -map 0 -map 1 -map 2 -map 3 -pix_fmt yuv420p -c:v libx264 -preset ultrafast \
     -c:a aac -c:s srt -metadata:s:a:0 language=eng -metadata:s:a:1 language=jpn \
     -metadata:s:s:0 language=jpn -disposition:s:0 0
+
+# Songs with an embedded cover: a small red one, and a 46 MB noise picture.
+ff cover.png -f lavfi -i color=c=red:s=200x200 -frames:v 1
+ff covered.mp3 -i tone.mp3 -i cover.png -map 0 -map 1 -c copy -id3v2_version 3 \
+    -disposition:v attached_pic
+ff huge-cover.png -f lavfi -i "color=c=gray:s=4000x4000,noise=alls=100:allf=u" -frames:v 1 \
+    -compression_level 0
+ff huge-cover.mp3 -i tone.mp3 -i huge-cover.png -map 0 -map 1 -c copy -id3v2_version 3 \
+    -disposition:v attached_pic

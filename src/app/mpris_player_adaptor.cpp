@@ -66,6 +66,8 @@ QVariantMap MprisPlayerAdaptor::metadata() const {
                     qlonglong(std::llround(manager.duration() * microseconds)));
     if (!manager.tags().artist.isEmpty())
         data.insert(QStringLiteral("xesam:artist"), QStringList{manager.tags().artist});
+    if (!manager.coverArt().cachedFile.isEmpty())
+        data.insert(QStringLiteral("mpris:artUrl"), manager.coverArt().cachedFile.toString());
     if (!manager.tags().album.isEmpty())
         data.insert(QStringLiteral("xesam:album"), manager.tags().album);
     return data;

@@ -6,6 +6,8 @@
 #include "playback/media_player.h"
 #include "playback/window_delegate.h"
 
+#include <QStandardPaths>
+
 #include <algorithm>
 #include <cmath>
 
@@ -13,6 +15,8 @@ PlayerManager::PlayerManager(MpvEngine::Options engineOptions, QObject *parent)
     : QObject(parent), engineOptions_(std::move(engineOptions)) {}
 
 PlayerManager::~PlayerManager() {
+    coverReader_.clear();
+    coverReader_.waitForDone();
     cleanup();
 }
 
@@ -60,6 +64,7 @@ void PlayerManager::loadMedia(const QUrl &requested) {
     publish(loadError_, LoadError());
     publish(tags_, MediaTags());
     publish(tracks_, QList<MediaTrack>());
+    publish(coverArt_, CoverArt());
     publish(currentURL_, url);
     publish(fileName_, media_kind::fileName(url));
     const QString extension = media_kind::lowerCaseExtension(fileName_);
@@ -134,7 +139,32 @@ void PlayerManager::loadMedia(const QUrl &requested) {
         publish(isPlaying_, false);
     });
 
+    if (!isVideo_)
+        readCoverArt();
     play();
+}
+
+void PlayerManager::readCoverArt() {
+    // Enough for the information column on a dense screen; the cover itself is let go.
+    constexpr int coverPixels = 256;
+    const QByteArray path = local_file::path(currentURL_);
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+                          QStringLiteral("/sonavel/covers");
+    const quint64 serial = loadSerial_;
+    // A cover read for a song already left would be wasted work.
+    coverReader_.clear();
+    coverReader_.start([this, path, cache, serial] {
+        std::optional<CoverArt> art = cover_art::read(path, QSize(coverPixels, coverPixels), cache);
+        if (!art)
+            return;
+        QMetaObject::invokeMethod(
+            this,
+            [this, serial, art = std::move(*art)] {
+                if (loadSerial_ == serial && player_)
+                    publish(coverArt_, art);
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void PlayerManager::openFile(const QUrl &file) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "playback/cover_art.h"
 #include "playback/load_error.h"
 #include "playback/media_player.h"
 #include "playback/mpv_engine.h"
@@ -11,6 +12,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QThreadPool>
 #include <QUrl>
 
 #include <memory>
@@ -47,6 +49,9 @@ public:
     const LoadError &loadError() const { return loadError_; }
     // The loaded file's tags (title, artist, album), once known.
     const MediaTags &tags() const { return tags_; }
+    // A song's embedded cover, scaled for showing, once read (off the main thread); a null
+    // image when it has none.
+    const CoverArt &coverArt() const { return coverArt_; }
     // The loaded film's audio and subtitle tracks, with the ones playing marked.
     const QList<MediaTrack> &tracks() const { return tracks_; }
     // Output volume, 0 to 1, and muting: the engine's, for every file.
@@ -95,6 +100,7 @@ private:
         field = std::forward<V>(value);
     }
     void handleEndOfTrack();
+    void readCoverArt();
 
     std::shared_ptr<MediaPlayer> player_;
     bool isPlaying_ = false;
@@ -113,6 +119,7 @@ private:
     LoadError loadError_;
     MediaTags tags_;
     QList<MediaTrack> tracks_;
+    CoverArt coverArt_;
     double volume_ = 1;
     bool isMuted_ = false;
     QPointer<WindowDelegate> windowDelegate_;
@@ -120,6 +127,8 @@ private:
     QMetaObject::Connection playerItemObserver_;
 
     quint64 loadSerial_ = 0;
+    // Reads covers; waited for before the manager goes, so its results always have a receiver.
+    QThreadPool coverReader_;
     MpvEngine::Options engineOptions_;
     std::shared_ptr<MpvEngine> engine_;
 };

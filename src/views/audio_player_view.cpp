@@ -24,6 +24,8 @@
 
 namespace {
 
+constexpr int coverSide = 60;
+
 QLabel *label(const QString &text, TextStyle textStyle, const QColor &color, QWidget *parent) {
     auto *result = new QLabel(text, parent);
     result->setFont(style::font(textStyle));
@@ -142,8 +144,13 @@ QWidget *AudioPlayerView::buildInformationColumn() {
     stack->setContentsMargins(16, 16, 16, 16);
     stack->addStretch(1);
 
-    auto *note = symbolLabel(QStringLiteral("music.note"), style::blue(), 60, column);
-    stack->addWidget(note, 0, Qt::AlignHCenter);
+    // The song's cover where it has one, else the note symbol, in the same place.
+    cover_ = symbolLabel(QStringLiteral("music.note"), style::blue(), coverSide, column);
+    cover_->setObjectName(QStringLiteral("cover"));
+    cover_->setFixedSize(coverSide, coverSide);
+    cover_->setAlignment(Qt::AlignCenter);
+    noteSymbol_ = cover_->pixmap();
+    stack->addWidget(cover_, 0, Qt::AlignHCenter);
 
     fileName_ = new ElidingLabel(2, column);
     fileName_->setObjectName(QStringLiteral("fileName"));
@@ -248,6 +255,20 @@ void AudioPlayerView::redraw() {
     playlistHeader_->setText(QStringLiteral("Playlist (%1)").arg(playlist.size()));
 
     fileName_->setFullText(shownFileName(playerManager_.fileName()));
+    const QImage &coverImage = playerManager_.coverArt().image;
+    if (coverImage.cacheKey() != shownCoverKey_) {
+        shownCoverKey_ = coverImage.cacheKey();
+        if (coverImage.isNull()) {
+            cover_->setPixmap(noteSymbol_);
+        } else {
+            const qreal ratio = devicePixelRatioF();
+            QPixmap picture = QPixmap::fromImage(
+                coverImage.scaled(QSize(coverSide, coverSide) * ratio, Qt::KeepAspectRatio,
+                                  Qt::SmoothTransformation));
+            picture.setDevicePixelRatio(ratio);
+            cover_->setPixmap(picture);
+        }
+    }
     const TagLines tags = tagLines(playerManager_.tags(), playerManager_.fileName());
     tagTitle_->setFullText(tags.title);
     tagTitle_->setVisible(!tags.title.isEmpty());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPixmap>
 #include <QWidget>
 
 class PlayerManager;
@@ -33,6 +34,9 @@ private:
     QLabel *playlistHeader_ = nullptr;
     QListView *list_ = nullptr;
     QPropertyAnimation *scrolling_ = nullptr;
+    QLabel *cover_ = nullptr;
+    QPixmap noteSymbol_;
+    qint64 shownCoverKey_ = 0;
     ElidingLabel *fileName_ = nullptr;
     ElidingLabel *tagTitle_ = nullptr;
     ElidingLabel *artistAndAlbum_ = nullptr;

@@ -11,6 +11,8 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusReply>
+#include <QDateTime>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -147,6 +149,22 @@ private Q_SLOTS:
                                   QStringLiteral("Blue Hour"), timeoutMs);
         QCOMPARE(playerctl({"metadata", "xesam:artist"}), QStringLiteral("The Sonavels"));
         QCOMPARE(playerctl({"metadata", "xesam:album"}), QStringLiteral("Quiet Rooms"));
+    }
+
+    void coverArtIsAFileInTheCacheWrittenOnce() {
+        manager().loadMedia(QUrl::fromLocalFile(test_support::fixture("covered.mp3")));
+        QString art;
+        QTRY_VERIFY_WITH_TIMEOUT(!(art = playerctl({"metadata", "mpris:artUrl"})).isEmpty(),
+                                 timeoutMs);
+        const QFileInfo file(QUrl(art).toLocalFile());
+        QVERIFY(file.exists());
+        QVERIFY(file.absoluteFilePath().startsWith(
+            QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)));
+        const QDateTime written = file.lastModified();
+        manager().loadMedia(QUrl::fromLocalFile(test_support::fixture("tone.mp3")));
+        manager().loadMedia(QUrl::fromLocalFile(test_support::fixture("covered.mp3")));
+        QTRY_COMPARE_WITH_TIMEOUT(playerctl({"metadata", "mpris:artUrl"}), art, timeoutMs);
+        QCOMPARE(QFileInfo(file.absoluteFilePath()).lastModified(), written);
     }
 
     void seekingAndPosition() {

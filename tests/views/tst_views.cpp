@@ -630,6 +630,31 @@ private Q_SLOTS:
                  QStringLiteral("Track 3"));
     }
 
+    void coverReplacesTheNoteAndOnlyASmallCopyIsKept() {
+        auto *cover = find<QLabel>("cover");
+        // What the label shows where the symbol was.
+        const auto isRed = [&] {
+            const QImage shown = cover->pixmap().toImage();
+            const QColor centre = shown.pixelColor(shown.width() / 2, shown.height() / 2);
+            return centre.red() > 200 && centre.green() < 50 && centre.blue() < 50;
+        };
+        manager().loadMedia(fixtureUrl("covered.mp3"));
+        QTRY_VERIFY_WITH_TIMEOUT(!manager().coverArt().image.isNull(), timeoutMs);
+        QTRY_VERIFY(isRed());
+        QCOMPARE(cover->size(), QSize(60, 60));
+
+        // No cover: the note symbol again (blue, or the background around it), never red.
+        manager().loadMedia(fixtureUrl("tone.mp3"));
+        QTRY_VERIFY(!isRed());
+        QVERIFY(manager().coverArt().image.isNull());
+
+        // A 4000x4000 cover is kept only as the small copy that is shown.
+        manager().loadMedia(fixtureUrl("huge-cover.mp3"));
+        QTRY_VERIFY_WITH_TIMEOUT(!manager().coverArt().image.isNull(), 2 * timeoutMs);
+        QVERIFY(manager().coverArt().image.width() <= 256 &&
+                manager().coverArt().image.height() <= 256);
+    }
+
     void songTagsShowUnderTheName() {
         manager().loadMedia(fixtureUrl("tagged.mp3"));
         auto *title = find<ElidingLabel>("tagTitle");
