@@ -8,6 +8,7 @@
 #include <QSaveFile>
 
 #include <memory>
+#include <sys/stat.h>
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -23,6 +24,10 @@ using FormatHandle = std::unique_ptr<AVFormatContext, FormatCloser>;
 
 // The encoded picture attached to the file, as stored.
 QByteArray attachedPicture(const QByteArray &path) {
+    // Regular files only: opening a FIFO named like a song would wait for a writer forever.
+    struct stat file {};
+    if (::stat(path.constData(), &file) != 0 || !S_ISREG(file.st_mode))
+        return {};
     AVFormatContext *opened = nullptr;
     // Only this file: no protocol but "file", no network, whatever the file says.
     AVDictionary *options = nullptr;
