@@ -8,10 +8,12 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 purpose=${1:-build}
 
 packages="cmake g++ make pkg-config qt6-base-dev libqt6opengl6-dev qt6-svg-dev libmpv-dev
-    libavformat-dev libavutil-dev libglib2.0-dev libgl1-mesa-dri fonts-dejavu-core fonts-noto-cjk"
+    libavformat-dev libavutil-dev libglib2.0-dev libxcb1-dev libgl1-mesa-dri qt6-wayland
+    fonts-dejavu-core fonts-noto-cjk"
 if [ "$purpose" = test ]; then
-    packages="$packages ffmpeg xvfb xauth libgl1-mesa-dri dbus libglib2.0-bin xdg-utils
-        shared-mime-info desktop-file-utils appstream libbenchmark-dev mpv trayer xdotool playerctl"
+    packages="$packages ffmpeg xvfb xauth dbus libglib2.0-bin xdg-utils shared-mime-info
+        desktop-file-utils appstream libbenchmark-dev mpv trayer xdotool playerctl imagemagick
+        weston mutter haskell-status-notifier-item-utils"
 fi
 if [ "$purpose" = fuzz ]; then
     packages="$packages clang libclang-rt-14-dev"

@@ -36,7 +36,7 @@ int main(int argc, char *argv[]) {
         // The name's bytes as given: they need not be UTF-8.
         const QUrl file = argc > 1 ? local_file::fromArgument(QByteArray(argv[1])) : QUrl();
         // One quick try: when nothing answers at once, the player takes over from here.
-        if (SingleInstance().handOver(file, 250, false))
+        if (SingleInstance().handOver(file, SingleInstance::launchToken(), 250, false))
             return 0;
         player = playerPath();
     }

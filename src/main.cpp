@@ -26,7 +26,7 @@ int main(int argc, char *argv[]) {
     case SingleInstance::Claim::unavailable:
         break;
     case SingleInstance::Claim::heldByAnother:
-        if (instance.handOver(file))
+        if (instance.handOver(file, SingleInstance::launchToken()))
             return 0;
         // A second window beside a stuck one would only play over it.
         std::fprintf(stderr, "sonavel: Sonavel is already running but does not answer; "

@@ -8,6 +8,7 @@
 #include "app/tray_icon.h"
 #include "app/window_fitting.h"
 #include "app/window_frame_text.h"
+#include "app/window_system.h"
 #include "i18n/localization.h"
 #include "playback/player_manager.h"
 #include "views/content_view.h"
@@ -67,8 +68,16 @@ void AppDelegate::applicationDidFinishLaunching() {
     window_->setWindowIcon(QIcon::fromTheme(QStringLiteral("io.sonavel.Sonavel"),
                                             QIcon(QStringLiteral(":/io.sonavel.Sonavel.svg"))));
     window_->setCentralWidget(contentView_);
+    window_->installEventFilter(this);
     qApp->setQuitOnLastWindowClosed(applicationShouldTerminateAfterLastWindowClosed());
     window_->show();
+    // Started from the desktop on Wayland: the token it gave lets the new window take the focus.
+    if (window_system::desktopPlacesWindows()) {
+        const QByteArray launchToken = qgetenv("XDG_ACTIVATION_TOKEN");
+        qunsetenv("XDG_ACTIVATION_TOKEN");
+        if (!launchToken.isEmpty())
+            window_system::bringForward(*window_, launchToken);
+    }
     setupMenu();
     setupMenuBarIcon();
     setupMediaControls();
@@ -126,10 +135,11 @@ void AppDelegate::toggleFullScreenMenu() {
     toggleCustomFullScreen();
 }
 
-void AppDelegate::openFileHandedOver(const QUrl &file) {
+void AppDelegate::openFileHandedOver(const QUrl &file, const QByteArray &activationToken) {
     if (file.isEmpty())
         return;
     pendingHandOver_ = file;
+    pendingActivationToken_ = activationToken;
     // Deferred to the event loop: a hand-over may arrive before launching has finished.
     QMetaObject::invokeMethod(this, &AppDelegate::playPendingHandOver, Qt::QueuedConnection);
 }
@@ -139,17 +149,18 @@ void AppDelegate::playPendingHandOver() {
         !contentView_->hasStartedUp())
         return;
     playerManager_->loadMedia(std::exchange(pendingHandOver_, QUrl()));
-    bringWindowForward();
+    bringWindowForward(std::exchange(pendingActivationToken_, QByteArray()));
 }
 
-void AppDelegate::bringWindowForward() {
-    if (!window_)
-        return;
-    if (window_->isMinimized())
-        window_->showNormal();
-    window_->show();
-    window_->raise();
-    window_->activateWindow();
+void AppDelegate::bringWindowForward(const QByteArray &activationToken) {
+    if (window_)
+        window_system::bringForward(*window_, activationToken);
+}
+
+bool AppDelegate::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == window_.get() && event->type() == QEvent::WindowStateChange)
+        customFullScreen_.windowStateChanged(*window_);
+    return WindowDelegate::eventFilter(watched, event);
 }
 
 void AppDelegate::enterCustomFullScreen() {
@@ -172,6 +183,17 @@ void AppDelegate::toggleCustomFullScreen() {
 void AppDelegate::restoreOrCentreWindow() {
     const std::optional<QRectF> stored =
         window_frame_text::fromString(preferences::value(windowFrameKey).toString());
+    if (window_system::desktopPlacesWindows()) {
+        // The size alone, no larger than the screen's; the desktop chooses where it goes.
+        const QScreen *screen = QGuiApplication::primaryScreen();
+        if (stored && screen) {
+            const QRect area = screen->availableGeometry();
+            if (const std::optional<QRect> frame =
+                    placeStoredFrame(QRectF(area.topLeft(), stored->size()), {area}))
+                window_->resize(frame->size());
+        }
+        return;
+    }
     // Only a frame that fits sensibly on a screen is used, moved and shrunk onto it if need be.
     if (const std::optional<QRect> frame =
             stored ? placeStoredFrame(*stored, usableAreas()) : std::nullopt) {
@@ -187,11 +209,23 @@ void AppDelegate::restoreOrCentreWindow() {
 void AppDelegate::saveWindowPosition() {
     if (!window_)
         return;
-    preferences::setValue(windowFrameKey, window_frame_text::toString(window_->geometry()));
+    QRect frame = window_->geometry();
+    if (window_system::desktopPlacesWindows()) {
+        const std::optional<QRectF> stored =
+            window_frame_text::fromString(preferences::value(windowFrameKey).toString());
+        const QScreen *screen = QGuiApplication::primaryScreen();
+        if (stored)
+            frame.moveTopLeft(stored->topLeft().toPoint());
+        else if (screen)
+            frame = QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, frame.size(),
+                                        screen->availableGeometry());
+    }
+    preferences::setValue(windowFrameKey, window_frame_text::toString(frame));
 }
 
 void AppDelegate::resizeAndPositionWindow(QSizeF size, bool isVideo) {
-    if (!isVideo || !window_)
+    // In full screen the window keeps the screen; leaving gives back the frame from before.
+    if (!isVideo || !window_ || isInCustomFullScreen())
         return;
     QScreen *screen = window_->screen();
     if (!screen)
@@ -210,6 +244,10 @@ void AppDelegate::resizeAndPositionWindow(QSizeF size, bool isVideo) {
     const int menuHeight = menuBar && menuBar->isVisible() ? menuBar->height() : 0;
     const QRectF usable =
         screen->availableGeometry().marginsRemoved(decorations).adjusted(0, menuHeight, 0, 0);
-    window_->setGeometry(fitWindowFrame(size, usable).toRect().adjusted(0, -menuHeight, 0, 0));
+    const QRect fitted = fitWindowFrame(size, usable).toRect().adjusted(0, -menuHeight, 0, 0);
+    if (window_system::desktopPlacesWindows())
+        window_->resize(fitted.size());
+    else
+        window_->setGeometry(fitted);
     saveWindowPosition();
 }

@@ -48,10 +48,13 @@ public:
     // A file the system or a second start hands over: played, and the window comes forward.
     // Until launching has finished and the command line's file is loaded, the latest one
     // waits: the last to arrive is the one that plays.
-    void openFileHandedOver(const QUrl &file);
-    void bringWindowForward();
+    void openFileHandedOver(const QUrl &file, const QByteArray &activationToken = {});
+    // With the activation token a later start was given, when there is one.
+    void bringWindowForward(const QByteArray &activationToken = {});
 
     // Stores the window's frame (its client area, as restored at launch) under "windowFrame".
+    // Where the desktop places windows only the size is the window's; the position stays
+    // whatever an X11 session last stored (centred when nothing was).
     void saveWindowPosition();
     void resizeAndPositionWindow(QSizeF size, bool isVideo) override;
 
@@ -59,6 +62,7 @@ public:
     const std::optional<QRect> &savedWindowFrame() const {
         return customFullScreen_.savedWindowFrame();
     }
+    const CustomFullScreen &customFullScreen() const { return customFullScreen_; }
     void enterCustomFullScreen();
     void exitCustomFullScreen() override;
     void toggleCustomFullScreen() override;
@@ -68,6 +72,9 @@ public:
 
     static constexpr int initialWidth = 480;
     static constexpr int initialHeight = 300;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void restoreOrCentreWindow();
@@ -87,4 +94,5 @@ private:
     CustomFullScreen customFullScreen_;
     QPointer<ContentView> contentView_;
     QUrl pendingHandOver_;
+    QByteArray pendingActivationToken_;
 };

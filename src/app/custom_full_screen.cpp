@@ -1,12 +1,10 @@
 #include "app/custom_full_screen.h"
 
+#include "app/window_system.h"
+
 #include <QMainWindow>
-#include <QScreen>
-#include <QWindow>
 
 namespace {
-
-constexpr Qt::WindowFlags fullScreenFlags = Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
 
 void setMenuBarShown(QMainWindow &window, bool shown) {
     // Hidden, not removed: its actions' shortcuts stay with the window.
@@ -14,31 +12,23 @@ void setMenuBarShown(QMainWindow &window, bool shown) {
         menuBar->setVisible(shown);
 }
 
-// Changed on the native window in place: QWidget::setWindowFlags would destroy and recreate it,
-// and with it the video surface's native window inside.
-void setFullScreenFlags(QMainWindow &window, bool on) {
-    QWindow *handle = window.windowHandle();
-    if (!handle) {
-        window.setWindowFlags(on ? window.windowFlags() | fullScreenFlags
-                                 : window.windowFlags() & ~fullScreenFlags);
-        return;
-    }
-    handle->setFlags(on ? handle->flags() | fullScreenFlags : handle->flags() & ~fullScreenFlags);
-}
-
 } // namespace
 
 void CustomFullScreen::enter(QMainWindow &window) {
     if (isActive_)
         return;
-    const QScreen *screen = window.screen();
-    if (!screen)
-        return;
     savedWindowFrame_ = window.geometry();
     isActive_ = true;
     setMenuBarShown(window, false);
-    setFullScreenFlags(window, true);
-    window.setGeometry(screen->geometry());
+    // Only the state changes: the native window, and the video surface in it, stay as they are.
+    requestState(window);
+    window.show();
+}
+
+void CustomFullScreen::requestState(QMainWindow &window) {
+    lastRequest_.start();
+    const Qt::WindowStates state = window.windowState() & ~Qt::WindowMinimized;
+    window.setWindowState(isActive_ ? state | Qt::WindowFullScreen : state & ~Qt::WindowFullScreen);
 }
 
 void CustomFullScreen::exit(QMainWindow &window) {
@@ -46,7 +36,36 @@ void CustomFullScreen::exit(QMainWindow &window) {
         return;
     isActive_ = false;
     setMenuBarShown(window, true);
-    setFullScreenFlags(window, false);
-    if (savedWindowFrame_)
+    requestState(window);
+    restoreWindowedFrame(window);
+}
+
+void CustomFullScreen::restoreWindowedFrame(QMainWindow &window) const {
+    // A maximised window goes back to being maximised, which the desktop sizes.
+    if (!savedWindowFrame_ || window.isMaximized())
+        return;
+    if (window_system::desktopPlacesWindows())
+        window.resize(savedWindowFrame_->size());
+    else
         window.setGeometry(*savedWindowFrame_);
+}
+
+bool CustomFullScreen::isAwaitingAnswer() const {
+    return lastRequest_.isValid() && lastRequest_.elapsed() < lateAnswerMs;
+}
+
+void CustomFullScreen::windowStateChanged(QMainWindow &window) {
+    const bool fullScreen = window.windowState() & Qt::WindowFullScreen;
+    if (fullScreen == isActive_)
+        return;
+    // Qt's Wayland shell drops a request made before the compositor has answered the one
+    // before, and the late answer then says the opposite of what was asked last: ask again.
+    if (isAwaitingAnswer()) {
+        requestState(window);
+        if (!isActive_)
+            restoreWindowedFrame(window);
+        return;
+    }
+    if (isActive_)
+        exit(window);
 }

@@ -1,13 +1,16 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QRect>
 
 #include <optional>
 
 class QMainWindow;
 
-// Sonavel's own full screen: the window without title bar, above other windows, covering its
-// whole screen, its menu bar hidden; leaving puts everything back, the frame exactly.
+// Sonavel's own full screen: the window in the window system's full-screen state (so the
+// desktop puts it above its panels, on X11 and Wayland alike), its menu bar hidden; leaving
+// puts everything back, the windowed frame exactly (its position only where a client may set
+// one). The window is never recreated, so the video's native surface inside it lives on.
 class CustomFullScreen {
 public:
     bool isActive() const { return isActive_; }
@@ -16,8 +19,19 @@ public:
 
     void enter(QMainWindow &window);
     void exit(QMainWindow &window);
+    // The desktop may take the window out of full screen by itself (a key of its own, say):
+    // then Sonavel leaves its mode too.
+    void windowStateChanged(QMainWindow &window);
+    // Whether a state was asked for so recently that the window system may not have answered.
+    bool isAwaitingAnswer() const;
 
 private:
+    void requestState(QMainWindow &window);
+    void restoreWindowedFrame(QMainWindow &window) const;
+
+    // An answer from the window system this soon after a request may belong to an older one.
+    static constexpr qint64 lateAnswerMs = 500;
     bool isActive_ = false;
+    QElapsedTimer lastRequest_;
     std::optional<QRect> savedWindowFrame_;
 };

@@ -12,6 +12,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
+#include <memory>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -19,9 +21,12 @@
 namespace {
 
 // "open <file URL>\n" or "show\n", answered with "ok\n". A URL has no line breaks, whatever
-// the file's name holds.
+// the file's name holds. Either may follow "token <activation token>\n"; an instance from
+// before tokens drops a connection that begins so, and is then asked again without one.
 constexpr QByteArrayView openCommand = "open ";
 constexpr QByteArrayView showCommand = "show";
+constexpr QByteArrayView tokenCommand = "token ";
+constexpr QByteArrayView confirmation = "ok\n";
 constexpr int idleConnectionMs = 2000;
 const QString socketName = QStringLiteral("io.sonavel.Sonavel.socket");
 const QString lockName = QStringLiteral("io.sonavel.Sonavel.lock");
@@ -130,60 +135,106 @@ void SingleInstance::accept() {
         // A client that says nothing useful is dropped after a while.
         QTimer::singleShot(idleConnectionMs, connection, &QLocalSocket::abort);
         connect(connection, &QLocalSocket::disconnected, connection, &QObject::deleteLater);
-        connect(connection, &QLocalSocket::readyRead, this, [this, connection] {
-            if (connection->bytesAvailable() > maximumMessageBytes) {
+        // The token line, when there is one, comes first, and only once.
+        auto token = std::make_shared<std::optional<QByteArray>>();
+        connect(connection, &QLocalSocket::readyRead, this, [this, connection, token] {
+            if (connection->bytesAvailable() > maximumMessageBytes + maximumTokenBytes) {
                 connection->abort();
                 return;
             }
-            if (!connection->canReadLine())
-                return;
-            QByteArray line = connection->readLine(maximumMessageBytes);
-            line.chop(1);
-            const std::optional<QUrl> request = parseRequest(line);
-            if (!request) {
-                connection->abort();
+            while (connection->state() == QLocalSocket::ConnectedState &&
+                   connection->canReadLine()) {
+                QByteArray line = connection->readLine(maximumMessageBytes);
+                line.chop(1);
+                if (!*token && line.startsWith(tokenCommand) &&
+                    isActivationToken(QByteArrayView(line).sliced(tokenCommand.size()))) {
+                    *token = line.sliced(tokenCommand.size());
+                    continue;
+                }
+                const std::optional<QUrl> request = parseRequest(line);
+                if (!request) {
+                    connection->abort();
+                    return;
+                }
+                connection->write(confirmation.data(), confirmation.size());
+                connection->flush();
+                connection->disconnectFromServer();
+                const QByteArray activationToken = token->value_or(QByteArray());
+                if (request->isEmpty())
+                    Q_EMIT activationRequested(activationToken);
+                else
+                    Q_EMIT fileHandedOver(*request, activationToken);
                 return;
             }
-            connection->write("ok\n");
-            connection->flush();
-            connection->disconnectFromServer();
-            if (request->isEmpty())
-                Q_EMIT activationRequested();
-            else
-                Q_EMIT fileHandedOver(*request);
         });
     }
 }
 
-bool SingleInstance::handOver(const QUrl &file, int timeoutMs, bool retry) const {
-    const QString path = socketPath();
-    if (path.isEmpty())
-        return false;
-    QByteArray message =
+QByteArray SingleInstance::launchToken() {
+    for (const char *name : {"XDG_ACTIVATION_TOKEN", "DESKTOP_STARTUP_ID"}) {
+        const QByteArray token = qgetenv(name);
+        if (isActivationToken(token))
+            return token;
+    }
+    return {};
+}
+
+bool SingleInstance::isActivationToken(QByteArrayView token) {
+    return !token.isEmpty() && token.size() <= maximumTokenBytes &&
+           std::all_of(token.begin(), token.end(), [](char c) { return c > ' ' && c < 0x7f; });
+}
+
+bool SingleInstance::handOver(const QUrl &file, const QByteArray &activationToken, int timeoutMs,
+                              bool retry) const {
+    QByteArray request =
         file.isEmpty() ? showCommand.toByteArray() : openCommand.toByteArray() + file.toEncoded();
-    if (message.size() >= maximumMessageBytes)
+    if (request.size() >= maximumMessageBytes)
         return false;
-    message.append('\n');
+    request.append('\n');
+    if (!isActivationToken(activationToken))
+        return exchange(request, timeoutMs, retry) == confirmation;
 
     QElapsedTimer clock;
     clock.start();
+    const std::optional<QByteArray> answer =
+        exchange(tokenCommand.toByteArray() + activationToken + '\n' + request, timeoutMs, retry);
+    if (answer == confirmation)
+        return true;
+    // Dropped unanswered: an instance that predates tokens. The file matters more.
+    if (!answer || !answer->isEmpty())
+        return false;
+    return exchange(request, int(std::max<qint64>(timeoutMs - clock.elapsed(), 1)), false) ==
+           confirmation;
+}
+
+std::optional<QByteArray> SingleInstance::exchange(const QByteArray &message, int timeoutMs,
+                                                   bool retry) const {
+    const QString path = socketPath();
+    if (path.isEmpty())
+        return std::nullopt;
+    QElapsedTimer clock;
+    clock.start();
+    const auto left = [&] { return int(std::max<qint64>(timeoutMs - clock.elapsed(), 1)); };
     // The running instance may be starting up and not yet listening: try again for a while.
     while (clock.elapsed() < timeoutMs) {
-        const int left = int(std::max<qint64>(timeoutMs - clock.elapsed(), 1));
         QLocalSocket socket;
         socket.connectToServer(path);
-        if (socket.waitForConnected(left)) {
+        if (socket.waitForConnected(left())) {
             socket.write(message);
-            if (!socket.waitForBytesWritten(left))
-                return false;
-            while (!socket.canReadLine() &&
-                   socket.waitForReadyRead(int(std::max<qint64>(timeoutMs - clock.elapsed(), 1)))) {
+            if (!socket.waitForBytesWritten(left()))
+                return std::nullopt;
+            while (!socket.canReadLine() && socket.waitForReadyRead(left())) {
             }
-            return socket.readLine() == "ok\n";
+            if (socket.canReadLine())
+                return socket.readLine();
+            // Closed by the other side without a word, or no answer in time.
+            return socket.state() != QLocalSocket::ConnectedState
+                       ? std::optional<QByteArray>(QByteArray())
+                       : std::nullopt;
         }
         if (!retry)
-            return false;
+            return std::nullopt;
         QThread::msleep(50);
     }
-    return false;
+    return std::nullopt;
 }

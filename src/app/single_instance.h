@@ -29,9 +29,19 @@ public:
     // Takes the lock unless a running Sonavel holds it, and then listens.
     Claim claim();
 
-    // From a later start: hands `file` (empty: just show the window) to the running instance;
-    // true once it has confirmed. With `retry`, waits for an instance that is still starting.
-    bool handOver(const QUrl &file, int timeoutMs = handOverTimeoutMs, bool retry = true) const;
+    // From a later start: hands `file` (empty: just show the window) to the running instance,
+    // with the activation token this start was given (see launchToken), which lets the running
+    // instance bring its window forward; true once it has confirmed. With `retry`, waits for an
+    // instance that is still starting.
+    bool handOver(const QUrl &file, const QByteArray &activationToken = {},
+                  int timeoutMs = handOverTimeoutMs, bool retry = true) const;
+
+    // The token the desktop started this process with to let its window come forward:
+    // XDG_ACTIVATION_TOKEN on Wayland, DESKTOP_STARTUP_ID on X11. Empty when there is none or
+    // it is not a token (see isActivationToken).
+    static QByteArray launchToken();
+    // Tokens are opaque, but printable ASCII without spaces, and short.
+    static bool isActivationToken(QByteArrayView token);
 
     // Where the socket is: in the runtime folder, or, when that path is too long for a local
     // socket, in a private folder of the user's under /tmp. Empty when neither can be used.
@@ -40,18 +50,21 @@ public:
     // Longest message accepted: a path can be long, but not this long.
     static constexpr qsizetype maximumMessageBytes = 64 * 1024;
     static constexpr int handOverTimeoutMs = 5000;
+    static constexpr qsizetype maximumTokenBytes = 4096;
 
     // What a line from the socket asks for: a file to open, or an empty URL to show the window.
     // nullopt for anything else.
     static std::optional<QUrl> parseRequest(QByteArrayView line);
 
 Q_SIGNALS:
-    void fileHandedOver(const QUrl &file);
-    void activationRequested();
+    // `activationToken` is empty when the later start had none.
+    void fileHandedOver(const QUrl &file, const QByteArray &activationToken);
+    void activationRequested(const QByteArray &activationToken);
 
 private:
     void accept();
     bool lockOwnerIsGone() const;
+    std::optional<QByteArray> exchange(const QByteArray &message, int timeoutMs, bool retry) const;
 
     QString folder_;
     std::unique_ptr<QLockFile> lock_;

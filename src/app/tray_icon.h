@@ -6,12 +6,14 @@
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 
 class PlayerManager;
 
 // The icon in the desktop's tray: whether something plays, and a click to pause or resume.
-// It polls the player manager every 0.3 s rather than observing it. No menu. Where the desktop
-// has no tray nothing shows, and nothing fails.
+// It polls the player manager every 0.3 s rather than observing it. No menu. Made only where
+// the desktop has a tray to show it in (an X11 tray appearing later is noticed); elsewhere
+// nothing is made and nothing fails.
 class TrayIcon : public QObject {
     Q_OBJECT
 public:
@@ -22,22 +24,30 @@ public:
     };
     // Nothing loaded, playing, or loaded and not playing.
     static Look lookFor(bool hasPlayer, bool isPlaying);
+    // The symbol as pixmaps: a tray host shows those, where it could not find a symbol's name
+    // in any icon theme.
+    static QIcon trayIconFor(const QString &symbol);
 
     TrayIcon(PlayerManager &playerManager, std::function<void()> bringWindowForward,
              QObject *parent = nullptr);
+    ~TrayIcon() override;
 
     const Look &look() const { return look_; }
-    QSystemTrayIcon &systemTrayIcon() { return icon_; }
+    // nullptr while the desktop has no tray.
+    QSystemTrayIcon *systemTrayIcon() const { return icon_.get(); }
 
     static constexpr int refreshIntervalMs = 300;
+    static constexpr int trayCheckIntervalMs = 3000;
 
 private:
+    void createIfTrayAvailable();
     void refresh();
     void activated(QSystemTrayIcon::ActivationReason reason);
 
     PlayerManager &playerManager_;
     std::function<void()> bringWindowForward_;
-    QSystemTrayIcon icon_;
+    std::unique_ptr<QSystemTrayIcon> icon_;
     QTimer refresh_;
+    QTimer trayCheck_;
     Look look_;
 };

@@ -5,6 +5,7 @@
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
+#include <QOpenGLFunctions>
 #include <QWindow>
 
 #include <mpv/render_gl.h>
@@ -81,6 +82,11 @@ QImage MpvRenderer::grabFrame() {
     return frame;
 }
 
+void MpvRenderer::captureNextWindowPicture() {
+    captureWanted_ = true;
+    requestRedraw();
+}
+
 void MpvRenderer::queueRender() {
     // Called on mpv's threads too: only hand the work to the main thread, once.
     if (!renderQueued_.exchange(true))
@@ -122,6 +128,15 @@ void MpvRenderer::render() {
                                      {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &noWait},
                                      {MPV_RENDER_PARAM_INVALID, nullptr}};
         mpv_render_context_render(renderContext_.get(), params);
+        if (std::exchange(captureWanted_, false)) {
+            QImage picture(pixels, QImage::Format_RGBA8888);
+            QOpenGLFunctions *gl = context_->functions();
+            gl->glBindFramebuffer(GL_FRAMEBUFFER, context_->defaultFramebufferObject());
+            gl->glReadPixels(0, 0, pixels.width(), pixels.height(), GL_RGBA, GL_UNSIGNED_BYTE,
+                             picture.bits());
+            // OpenGL's rows go up from the bottom.
+            windowPicture_ = picture.mirrored();
+        }
         context_->swapBuffers(window);
         context_->doneCurrent();
         Q_EMIT frameRendered();

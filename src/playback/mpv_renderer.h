@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QObject>
 #include <QPointer>
 #include <QSize>
@@ -10,7 +11,6 @@
 #include <atomic>
 #include <memory>
 
-class QImage;
 class QOffscreenSurface;
 class QOpenGLContext;
 class QOpenGLFramebufferObject;
@@ -45,6 +45,10 @@ public:
 
     // The last picture, top row first; null before the first one.
     QImage grabFrame();
+    // Reads back the next picture drawn onto the target window, as it was drawn there: what
+    // the window shows, on any window system (a screen grab sees nothing on Wayland).
+    void captureNextWindowPicture();
+    const QImage &windowPicture() const { return windowPicture_; }
 
 Q_SIGNALS:
     void frameRendered();
@@ -62,4 +66,6 @@ private:
     QPointer<QWindow> targetWindow_;
     std::atomic_bool renderQueued_ = false;
     bool redrawWanted_ = false;
+    bool captureWanted_ = false;
+    QImage windowPicture_;
 };

@@ -24,6 +24,7 @@
 #include <QLabel>
 #include <QPropertyAnimation>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <algorithm>
 #include <cmath>
@@ -150,12 +151,14 @@ void ContentView::redraw() {
 void ContentView::createVideoView() {
     videoView_ = new VideoPlayerView(this);
     connect(videoView_, &VideoPlayerView::pointerEntered, this, &ContentView::revealControls);
+    connect(videoView_, &VideoPlayerView::pointerMoved, this, &ContentView::revealControls);
     connect(videoView_, &VideoPlayerView::pressedOrDragged, this, &ContentView::revealControls);
     connect(videoView_, &VideoPlayerView::doubleClicked, this, &ContentView::toggleFullScreen);
     connect(videoView_, &VideoPlayerView::contextMenuRequested, this, &ContentView::showTrackMenu);
     connect(videoView_, &VideoPlayerView::wheelTurned, this,
             [this](int notches) { changeVolume(notches * volumeStep); });
     stack_->insertWidget(stack_->indexOf(transportBar_), videoView_, 1);
+    updatePointer();
 }
 
 void ContentView::showEvent(QShowEvent *event) {
@@ -216,6 +219,23 @@ void ContentView::setShowControls(bool show) {
         return;
     showControls_ = show;
     updateControlsOpacity();
+    updatePointer();
+}
+
+void ContentView::updatePointer() {
+    // Hidden with the bar in full screen; back with it when the pointer moves.
+    const bool hidden = isFullScreen_ && !showControls_;
+    if (hidden)
+        setCursor(Qt::BlankCursor);
+    else
+        unsetCursor();
+    // The picture's native window has a pointer of its own.
+    if (QWindow *surface = videoView_ ? videoView_->surface() : nullptr) {
+        if (hidden)
+            surface->setCursor(Qt::BlankCursor);
+        else
+            surface->unsetCursor();
+    }
 }
 
 void ContentView::setIsFullScreen(bool fullScreen) {
@@ -227,6 +247,7 @@ void ContentView::setIsFullScreen(bool fullScreen) {
     const bool visible = showControls_ || !isFullScreen_;
     controlsOpacity_->setOpacity(visible ? 1 : 0);
     controlsOpacity_->setEnabled(!visible);
+    updatePointer();
     // A pointer already resting on the video when full screen begins counts as entering it:
     // otherwise the bar would stay until the pointer moves out and back in.
     // (The pointer is over the video's native window, so the view itself is never underMouse.)

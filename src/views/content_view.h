@@ -57,6 +57,7 @@ private:
     void revealControls();
     void setShowControls(bool show);
     void setIsFullScreen(bool fullScreen);
+    void updatePointer();
     void updateControlsOpacity();
     void changeVolume(double by);
     void toggleMuted();

@@ -7,7 +7,6 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QScreen>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <QWindow>
@@ -42,6 +41,11 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override {
         if (event->buttons() != Qt::NoButton)
             Q_EMIT view_.pressedOrDragged();
+        const QPointF position = event->globalPosition();
+        if (position != lastPointerPosition_) {
+            lastPointerPosition_ = position;
+            Q_EMIT view_.pointerMoved();
+        }
     }
     void mouseDoubleClickEvent(QMouseEvent *) override { Q_EMIT view_.doubleClicked(); }
     // Keys that the window system delivers to the picture's own window (it lies under the
@@ -71,6 +75,7 @@ private:
 
     VideoPlayerView &view_;
     int wheelRemainder_ = 0;
+    QPointF lastPointerPosition_;
 };
 
 } // namespace
@@ -119,9 +124,12 @@ void VideoPlayerView::attach() {
 }
 
 QImage VideoPlayerView::grabPicture() const {
-    QScreen *screen = surface_->screen();
-    return screen && surface_->handle() ? screen->grabWindow(surface_->winId()).toImage()
-                                        : QImage();
+    MpvRenderer *current = renderer();
+    if (!current)
+        return {};
+    const QImage picture = current->windowPicture();
+    current->captureNextWindowPicture();
+    return picture;
 }
 
 void VideoPlayerView::showEvent(QShowEvent *event) {

@@ -21,12 +21,15 @@ public:
     void setPlayer(std::shared_ptr<MediaPlayer> player);
     const std::shared_ptr<MediaPlayer> &player() const { return player_; }
 
-    // The window the picture is drawn in (it receives the pointer), and what it shows.
+    // The window the picture is drawn in (it receives the pointer), and what it last showed
+    // when asked before (each call asks for the next picture drawn).
     QWindow *surface() const { return surface_; }
     QImage grabPicture() const;
 
 Q_SIGNALS:
     void pointerEntered();
+    // The pointer moved over the picture (a real move: the same place again does not count).
+    void pointerMoved();
     void pressedOrDragged();
     void doubleClicked();
     // The mouse wheel over the picture, in notches (positive away from the user).

@@ -43,7 +43,8 @@ private Q_SLOTS:
         MpvEngine::Options silent = test_support::headlessEngine();
         AppDelegate delegate({"sonavel"}, silent);
         delegate.applicationDidFinishLaunching();
-        QSystemTrayIcon &icon = delegate.statusItem()->systemTrayIcon();
+        QTRY_VERIFY_WITH_TIMEOUT(delegate.statusItem()->systemTrayIcon(), timeoutMs);
+        QSystemTrayIcon &icon = *delegate.statusItem()->systemTrayIcon();
         // Docked once the icon has a place on screen, in the host at the top right.
         QTRY_VERIFY_WITH_TIMEOUT(icon.geometry().isValid() && icon.geometry().x() > 0, timeoutMs);
         const QPoint centre = icon.geometry().center();

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
+#include <QWidget>
 
 #include <cstdlib>
 
@@ -74,6 +75,13 @@ inline bool showsUpright(const QImage &shown, const QImage &reference, QRectF re
 
 // Points the settings of the test process at a folder of its own, before Qt reads it.
 // The default-player question stays away (it would wait for an answer), unless a test asks.
+// Activates `window` and says whether it got the keyboard: a headless Wayland compositor
+// without a seat never gives it, and then keys and shortcuts cannot be tried there.
+inline bool focusWindow(QWidget &window) {
+    window.activateWindow();
+    return QTest::qWaitFor([&] { return window.isActiveWindow(); }, 2000);
+}
+
 inline void isolateSettings() {
     static QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());

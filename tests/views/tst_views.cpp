@@ -1,4 +1,5 @@
 #include "app/app_delegate.h"
+#include "app/window_system.h"
 #include "playback/media_player.h"
 #include "playback/player_manager.h"
 #include "support/test_support.h"
@@ -102,6 +103,8 @@ class ViewsTest : public QObject {
                     return false;
                 // The picture keeps its aspect: compare the part of the surface it fills.
                 const QImage surface = video->grabPicture();
+                if (surface.isNull())
+                    return false;
                 const QSize shown = reference.size().scaled(surface.size(), Qt::KeepAspectRatio);
                 const QImage picture =
                     surface.copy(QRect(QPoint((surface.width() - shown.width()) / 2,
@@ -329,32 +332,64 @@ private Q_SLOTS:
     }
 
     void customFullScreenEntersAndLeavesExactly() {
-        window().setGeometry(QRect(100, 120, 640, 400));
+        manager().loadMedia(fixtureUrl("long.mp4"));
+        QTRY_VERIFY(window().findChild<VideoPlayerView *>());
+        auto *video = window().findChild<VideoPlayerView *>();
+        QTRY_VERIFY(video->isVisible());
+        QWindow *const surface = video->surface();
+        const WId surfaceId = surface->winId();
+        QWindow *const mainWindow = window().windowHandle();
+        // A windowed frame of the user's own making.
+        if (window_system::desktopPlacesWindows())
+            window().resize(640, 400);
+        else
+            window().setGeometry(QRect(100, 120, 640, 400));
+        QTRY_COMPARE(window().size(), QSize(640, 400));
         const QRect before = window().geometry();
         delegate->exitCustomFullScreen();
         QCOMPARE(window().geometry(), before);
 
         delegate->enterCustomFullScreen();
         QVERIFY(delegate->isInCustomFullScreen());
-        QVERIFY(window().windowHandle()->flags() & Qt::FramelessWindowHint);
-        QVERIFY(window().windowHandle()->flags() & Qt::WindowStaysOnTopHint);
-        QCOMPARE(window().geometry(), window().screen()->geometry());
-        QVERIFY(window().isVisible());
+        QVERIFY(window().windowState() & Qt::WindowFullScreen);
+        QVERIFY(!window().menuWidget()->isVisible());
+        // The compositor gives it the whole output. (Xvfb has no window manager to do that.)
+        if (window_system::desktopPlacesWindows())
+            QTRY_COMPARE_WITH_TIMEOUT(window().size(), window().screen()->size(), timeoutMs);
         delegate->enterCustomFullScreen();
         QCOMPARE(*delegate->savedWindowFrame(), before);
 
-        // A video loaded meanwhile fits the window; leaving restores the frame from before.
+        // Another video meanwhile leaves the window to the screen, drawn in the same surface.
         manager().loadMedia(fixtureUrl("clip.mp4"));
-        QTRY_VERIFY_WITH_TIMEOUT(content().size() == QSize(320, 300), timeoutMs);
-        QVERIFY(delegate->isInCustomFullScreen());
+        QTRY_VERIFY_WITH_TIMEOUT(manager().currentTime() > 0.1, timeoutMs);
+        QVERIFY(window().windowState() & Qt::WindowFullScreen);
+        QCOMPARE(video->surface(), surface);
+        QCOMPARE(surface->winId(), surfaceId);
+        QCOMPARE(window().windowHandle(), mainWindow);
 
-        // Escape, with modifiers too, leaves.
+        // Escape, with modifiers too, leaves, and the windowed frame comes back.
         QTest::keyClick(&window(), Qt::Key_Escape, Qt::ShiftModifier);
         QVERIFY(!delegate->isInCustomFullScreen());
-        QVERIFY(!(window().windowHandle()->flags() & Qt::FramelessWindowHint));
-        QVERIFY(!(window().windowHandle()->flags() & Qt::WindowStaysOnTopHint));
-        QCOMPARE(window().geometry(), before);
+        QVERIFY(!(window().windowState() & Qt::WindowFullScreen));
+        QVERIFY(window().menuWidget()->isVisible());
+        QTRY_COMPARE_WITH_TIMEOUT(window().size(), before.size(), timeoutMs);
+        if (!window_system::desktopPlacesWindows())
+            QCOMPARE(window().geometry(), before);
         QTRY_VERIFY_WITH_TIMEOUT(!content().isFullScreen(), timeoutMs);
+        QCOMPARE(surface->winId(), surfaceId);
+        QCOMPARE(window().windowHandle(), mainWindow);
+
+        // The desktop taking the window out of full screen by itself ends the mode too; an
+        // answer soon after a request may be a late one to an older request, and is not taken.
+        delegate->enterCustomFullScreen();
+        window().setWindowState(window().windowState() & ~Qt::WindowFullScreen);
+        QVERIFY(delegate->isInCustomFullScreen());
+        QVERIFY(window().windowState() & Qt::WindowFullScreen);
+        QTRY_VERIFY(!delegate->customFullScreen().isAwaitingAnswer());
+        window().setWindowState(window().windowState() & ~Qt::WindowFullScreen);
+        QVERIFY(!delegate->isInCustomFullScreen());
+        QVERIFY(window().menuWidget()->isVisible());
+        QTRY_COMPARE_WITH_TIMEOUT(window().size(), before.size(), timeoutMs);
 
         // The transport bar's button toggles it as well.
         QTest::mouseClick(find<QToolButton>("fullScreenButton"), Qt::LeftButton);
@@ -362,7 +397,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(content().isFullScreen(), timeoutMs);
         QTest::mouseClick(find<QToolButton>("fullScreenButton"), Qt::LeftButton);
         QVERIFY(!delegate->isInCustomFullScreen());
-        QCOMPARE(window().geometry(), before);
+        QTRY_COMPARE_WITH_TIMEOUT(window().size(), before.size(), timeoutMs);
     }
 
     void barFadesOnlyOverAPlayingVideoInFullScreen() {
@@ -374,17 +409,32 @@ private Q_SLOTS:
         manager().loadMedia(QUrl::fromLocalFile(folder->filePath("a.wav")));
         delegate->enterCustomFullScreen();
         QTRY_VERIFY_WITH_TIMEOUT(content().isFullScreen(), timeoutMs);
+        // (Qt's Wayland shell drops a request made before the compositor has answered the
+        // one before: wait as a person would.)
+        if (window_system::desktopPlacesWindows())
+            QTRY_COMPARE_WITH_TIMEOUT(window().size(), window().screen()->size(), timeoutMs);
         QVERIFY(!idle->isActive());
         QCOMPARE(barOpacity(), 1.0);
 
         // A double-click on a playing video enters full screen; a press starts the count.
         delegate->exitCustomFullScreen();
+        if (window_system::desktopPlacesWindows())
+            QTRY_VERIFY_WITH_TIMEOUT(window().size() != window().screen()->size(), timeoutMs);
         manager().loadMedia(fixtureUrl("clip.mp4"));
         QTRY_VERIFY(window().findChild<VideoPlayerView *>());
         auto *video = window().findChild<VideoPlayerView *>();
-        QTest::mouseDClick(video->surface(), Qt::LeftButton);
+        QVERIFY(QTest::qWaitForWindowExposed(video->surface()));
+        // Delivered as the window system reports it; telling clicks apart is Qt's part.
+        const QPointF inside(20, 20);
+        QMouseEvent doubleClick(QEvent::MouseButtonDblClick, inside,
+                                video->surface()->mapToGlobal(inside), Qt::LeftButton,
+                                Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(video->surface(), &doubleClick);
         QVERIFY(delegate->isInCustomFullScreen());
         QTRY_VERIFY_WITH_TIMEOUT(content().isFullScreen(), 1000);
+        // Once the compositor has made it the output's size, and the layout is still.
+        if (window_system::desktopPlacesWindows())
+            QTRY_COMPARE_WITH_TIMEOUT(window().size(), window().screen()->size(), timeoutMs);
         QTest::mousePress(video->surface(), Qt::LeftButton);
         QTest::mouseRelease(video->surface(), Qt::LeftButton);
         QVERIFY(idle->isActive());
@@ -394,6 +444,18 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(barOpacity(), 0.0, timeoutMs);
         QVERIFY(transportBar().isVisible());
         const int videoHeight = video->height();
+
+        // The pointer goes with the bar, over the picture and the rest, and comes back with it
+        // when it moves.
+        QCOMPARE(video->surface()->cursor().shape(), Qt::BlankCursor);
+        QCOMPARE(content().cursor().shape(), Qt::BlankCursor);
+        QTest::mouseMove(video->surface(), QPoint(40, 40));
+        QVERIFY(content().showControls());
+        QCOMPARE(video->surface()->cursor().shape(), Qt::ArrowCursor);
+        QCOMPARE(content().cursor().shape(), Qt::ArrowCursor);
+        QVERIFY(fired.wait(timeoutMs));
+        QTRY_COMPARE_WITH_TIMEOUT(barOpacity(), 0.0, timeoutMs);
+        QCOMPARE(video->surface()->cursor().shape(), Qt::BlankCursor);
 
         // A click where the faded bar is only brings it back: no invisible Stop.
         QTest::mouseClick(find<QToolButton>("stopButton"), Qt::LeftButton);
@@ -422,6 +484,8 @@ private Q_SLOTS:
     }
 
     void pointerRestingOnTheVideoStartsTheIdleCount() {
+        if (window_system::desktopPlacesWindows())
+            QSKIP("a Wayland client cannot move the pointer");
         manager().loadMedia(fixtureUrl("long.mp4"));
         QTRY_VERIFY(window().findChild<VideoPlayerView *>());
         auto *video = window().findChild<VideoPlayerView *>();
@@ -437,8 +501,8 @@ private Q_SLOTS:
     }
 
     void keysDriveTheWindowWithoutStealingFromControls() {
-        window().activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&window()));
+        if (!test_support::focusWindow(window()))
+            QSKIP("this compositor has no keyboard to focus the window with");
         QWindow *keys = window().windowHandle();
         manager().loadMedia(fixtureUrl("long.mp3"));
         QTRY_VERIFY_WITH_TIMEOUT(manager().duration() > 50, timeoutMs);
@@ -578,6 +642,13 @@ private Q_SLOTS:
                 [](const MediaTrack &t) { return t.kind == MediaTrack::Kind::audio; });
         };
         QTRY_COMPARE_WITH_TIMEOUT(audioTracks(), 2, timeoutMs);
+        // mpv lists the tracks before it has chosen among them.
+        QTRY_VERIFY_WITH_TIMEOUT(std::any_of(manager().tracks().begin(), manager().tracks().end(),
+                                             [](const MediaTrack &t) {
+                                                 return t.kind == MediaTrack::Kind::audio &&
+                                                        t.isSelected;
+                                             }),
+                                 timeoutMs);
         const auto texts = [](const QMenu *menu) {
             QStringList result;
             for (const QAction *action : menu->actions()) {
@@ -707,18 +778,22 @@ private Q_SLOTS:
         while (numberEnd < inked.size() && inked.mid(numberEnd, 4).contains(true))
             ++numberEnd;
         const int numberWidth =
-            QFontMetrics(style::font(TextStyle::caption)).horizontalAdvance("12000");
+            QFontMetrics(style::font(TextStyle::caption), &image).horizontalAdvance("12000");
         QVERIFY2(qAbs(numberEnd - numberStart - numberWidth) <= 3,
                  qPrintable(QStringLiteral("%1 %2").arg(numberEnd - numberStart).arg(numberWidth)));
         QVERIFY(inked.mid(numberEnd).contains(true));
     }
 
     void videoShowsItsPictureWhateverCameBefore() {
-        // Opened while the window is minimized.
-        window().showMinimized();
+        // Opened while the window is minimized (on Wayland only the desktop can bring a
+        // minimised window back).
+        const bool minimise = !window_system::desktopPlacesWindows();
+        if (minimise)
+            window().showMinimized();
         manager().loadMedia(fixtureUrl("clip.mp4"));
         QTRY_VERIFY_WITH_TIMEOUT(manager().currentTime() > 0.1, timeoutMs);
-        window().showNormal();
+        if (minimise)
+            window().showNormal();
         QVERIFY(QTest::qWaitForWindowExposed(&window()));
         QVERIFY(videoShowsClip());
 

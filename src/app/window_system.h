@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+#include <optional>
+
+class QWidget;
+
+// What Sonavel may do with its window depends on the window system: on Wayland the desktop
+// alone places windows and decides which one comes forward; on X11 a client may ask for both.
+namespace window_system {
+
+// True on Wayland: a window's position can be neither asked for nor known there.
+bool desktopPlacesWindows();
+
+// The time of the user's action in an X11 startup id ("..._TIME<n>"), which tells the window
+// manager that bringing the window forward is what the user asked for.
+std::optional<quint32> startupIdTime(QByteArrayView startupId);
+
+// Shows `window`, un-minimised, and asks for it to come forward: with the token a later start
+// was given when there is one (an xdg-activation token on Wayland, a startup id on X11),
+// otherwise as the platform allows a client to ask.
+void bringForward(QWidget &window, const QByteArray &activationToken = {});
+
+} // namespace window_system
