@@ -3,6 +3,8 @@
 
 #include <QCoreApplication>
 #include <QLocalSocket>
+#include <QStandardPaths>
+#include <QLocalServer>
 #include <QProcess>
 #include <QSignalSpy>
 
@@ -16,27 +18,39 @@ class SingleInstanceTest : public QObject {
 
     std::unique_ptr<QTemporaryDir> runtime;
 
-    // A real second start of Sonavel, sharing this test's runtime folder.
-    std::unique_ptr<QProcess> start(const QStringList &arguments) {
+    // A real second start of Sonavel, sharing this test's runtime folder, with `variables`
+    // added to its environment.
+    std::unique_ptr<QProcess> start(const QStringList &arguments,
+                                    const QMap<QString, QString> &variables = {},
+                                    const QString &errorLog = {}) {
         auto process = std::make_unique<QProcess>();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("XDG_ACTIVATION_TOKEN");
+        environment.remove("DESKTOP_STARTUP_ID");
         environment.insert("XDG_RUNTIME_DIR", runtime->path());
         environment.insert("XDG_CONFIG_HOME", runtime->filePath("config"));
+        for (auto variable = variables.begin(); variable != variables.end(); ++variable)
+            environment.insert(variable.key(), variable.value());
         process->setProcessEnvironment(environment);
         process->setWorkingDirectory(test_support::fixture(QString()));
-        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        if (errorLog.isEmpty())
+            process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        else
+            process->setStandardErrorFile(errorLog);
         process->start(QStringLiteral(SONAVEL_BINARY), arguments);
         return process;
     }
 
     // A client with blocking calls, on a thread of its own: the server here needs this
     // thread's event loop to answer.
-    bool handOver(const QString &path, const QString &folder = {}) {
+    bool handOver(const QString &path, const QString &folder = {},
+                  const QByteArray &activationToken = {}) {
         const QUrl file = path.isEmpty() ? QUrl() : QUrl::fromLocalFile(path);
-        auto result = std::async(std::launch::async,
-                                 [folder = folder.isEmpty() ? runtime->path() : folder, file] {
-                                     return SingleInstance(folder).handOver(file);
-                                 });
+        auto result = std::async(std::launch::async, [folder = folder.isEmpty() ? runtime->path()
+                                                                                : folder,
+                                                      file, activationToken] {
+            return SingleInstance(folder).handOver(file, activationToken);
+        });
         const bool answered = QTest::qWaitFor(
             [&] { return result.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
             timeoutMs);
@@ -176,6 +190,112 @@ private Q_SLOTS:
                  QUrl::fromLocalFile("/music/a.mp3"));
         QVERIFY(handOver("/music/b.mp3"));
         QTRY_COMPARE(files.size(), 1);
+    }
+
+    void activationTokensTravelWithTheRequest() {
+        QVERIFY(SingleInstance::isActivationToken("sonavel-1-host-_TIME1234"));
+        for (const QByteArray &notAToken : {QByteArray(), QByteArray("two words"),
+                                            QByteArray("tab\there"), QByteArray("caf\xc3\xa9"),
+                                            QByteArray(4097, 'x')})
+            QVERIFY2(!SingleInstance::isActivationToken(notAToken), notAToken.constData());
+
+        SingleInstance primary(runtime->path());
+        QCOMPARE(primary.claim(), SingleInstance::Claim::claimed);
+        QSignalSpy files(&primary, &SingleInstance::fileHandedOver);
+        QSignalSpy shows(&primary, &SingleInstance::activationRequested);
+        // Second starts as the desktop makes them: Wayland's token first, else X11's id.
+        auto second = start({"tone.mp3"}, {{"XDG_ACTIVATION_TOKEN", "wayland_token-42"},
+                                           {"DESKTOP_STARTUP_ID", "x11-id_TIME1"}});
+        QVERIFY(files.wait(timeoutMs));
+        QCOMPARE(files.last().at(1).toByteArray(), QByteArray("wayland_token-42"));
+        auto third = start({}, {{"DESKTOP_STARTUP_ID", "sonavel-1-host-_TIME1234"}});
+        QVERIFY(shows.wait(timeoutMs));
+        QCOMPARE(shows.last().at(0).toByteArray(), QByteArray("sonavel-1-host-_TIME1234"));
+        for (const auto *process : {second.get(), third.get()}) {
+            QTRY_COMPARE_WITH_TIMEOUT(process->state(), QProcess::NotRunning, timeoutMs);
+            QCOMPARE(process->exitCode(), 0);
+        }
+        // Something that is not a token is not sent: the file goes without one.
+        QVERIFY(handOver("/music/a.mp3", {}, "two words"));
+        QTRY_COMPARE(files.size(), 2);
+        QCOMPARE(files.last().at(1).toByteArray(), QByteArray());
+
+        // A token line anywhere but first and once, or not a token, drops the connection.
+        for (const QByteArray &garbage :
+             {QByteArray("token a b\nopen file:///a.mp3\n"),
+              QByteArray("token a\ntoken b\nopen file:///a.mp3\n"), QByteArray("token \nshow\n"),
+              QByteArray("token " + QByteArray(5000, 'x') + "\nshow\n")}) {
+            QLocalSocket client;
+            client.connectToServer(primary.socketPath());
+            QVERIFY(client.waitForConnected(timeoutMs));
+            client.write(garbage);
+            client.flush();
+            QTRY_COMPARE_WITH_TIMEOUT(client.state(), QLocalSocket::UnconnectedState, timeoutMs);
+        }
+        QCOMPARE(files.size(), 2);
+        QCOMPARE(shows.size(), 1);
+    }
+
+    void aSonavelFromBeforeTokensStillGetsTheFile() {
+        // Such an instance drops a connection whose first line it does not know.
+        QLocalServer older;
+        const QString path = SingleInstance(runtime->path()).socketPath();
+        QVERIFY(older.listen(path));
+        QByteArrayList received;
+        connect(&older, &QLocalServer::newConnection, this, [&] {
+            QLocalSocket *connection = older.nextPendingConnection();
+            connect(connection, &QLocalSocket::readyRead, connection, [&, connection] {
+                if (!connection->canReadLine())
+                    return;
+                const QByteArray line = connection->readLine();
+                received.append(line);
+                if (line.startsWith("open ")) {
+                    connection->write("ok\n");
+                    connection->disconnectFromServer();
+                } else {
+                    connection->abort();
+                }
+            });
+        });
+        QVERIFY(handOver("/music/c.mp3", {}, "a-token"));
+        QCOMPARE(received, (QByteArrayList{"token a-token\n", "open file:///music/c.mp3\n"}));
+    }
+
+    void handOverOnWaylandActivatesTheWindowWithItsToken() {
+        if (QStandardPaths::findExecutable("mutter").isEmpty())
+            QSKIP("needs mutter");
+        // GNOME's compositor, which lets a window forward with a token (weston 10 has no
+        // activation at all).
+        QProcess compositor;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_RUNTIME_DIR", runtime->path());
+        compositor.setProcessEnvironment(environment);
+        compositor.setStandardOutputFile(QProcess::nullDevice());
+        compositor.setStandardErrorFile(QProcess::nullDevice());
+        compositor.start("mutter", {"--headless", "--wayland", "--no-x11", "--virtual-monitor",
+                                    "1280x1024", "--wayland-display", "sonavel-mutter"});
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(runtime->filePath("sonavel-mutter")),
+                                 4 * timeoutMs);
+
+        const QMap<QString, QString> wayland{{"WAYLAND_DISPLAY", "sonavel-mutter"},
+                                             {"QT_QPA_PLATFORM", "wayland"},
+                                             {"WAYLAND_DEBUG", "client"}};
+        const QString log = runtime->filePath("player.log");
+        const auto logged = [&](const QByteArray &text) {
+            QFile file(log);
+            return file.open(QIODevice::ReadOnly) && file.readAll().contains(text);
+        };
+        auto player = start({"tone.mp3"}, wayland, log);
+        QTRY_VERIFY_WITH_TIMEOUT(logged("xdg_toplevel@"), 4 * timeoutMs);
+        auto second = start({"tone.wav"}, {{"XDG_ACTIVATION_TOKEN", "mutter-token-7"}});
+        QVERIFY(second->waitForFinished(timeoutMs));
+        QCOMPARE(second->exitCode(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(logged(".activate(\"mutter-token-7\""), timeoutMs);
+
+        player->terminate();
+        QVERIFY(player->waitForFinished(timeoutMs));
+        compositor.terminate();
+        QVERIFY(compositor.waitForFinished(timeoutMs));
     }
 
     void simultaneousStartsLeaveOneInstance() {
