@@ -2,11 +2,11 @@
 #include "support/test_support.h"
 
 #include <QCoreApplication>
-#include <QLocalSocket>
-#include <QStandardPaths>
 #include <QLocalServer>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QStandardPaths>
 
 #include <future>
 #include <sys/time.h>
@@ -46,11 +46,11 @@ class SingleInstanceTest : public QObject {
     bool handOver(const QString &path, const QString &folder = {},
                   const QByteArray &activationToken = {}) {
         const QUrl file = path.isEmpty() ? QUrl() : QUrl::fromLocalFile(path);
-        auto result = std::async(std::launch::async, [folder = folder.isEmpty() ? runtime->path()
-                                                                                : folder,
-                                                      file, activationToken] {
-            return SingleInstance(folder).handOver(file, activationToken);
-        });
+        auto result =
+            std::async(std::launch::async, [folder = folder.isEmpty() ? runtime->path() : folder,
+                                            file, activationToken] {
+                return SingleInstance(folder).handOver(file, activationToken);
+            });
         const bool answered = QTest::qWaitFor(
             [&] { return result.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
             timeoutMs);
@@ -194,9 +194,9 @@ private Q_SLOTS:
 
     void activationTokensTravelWithTheRequest() {
         QVERIFY(SingleInstance::isActivationToken("sonavel-1-host-_TIME1234"));
-        for (const QByteArray &notAToken : {QByteArray(), QByteArray("two words"),
-                                            QByteArray("tab\there"), QByteArray("caf\xc3\xa9"),
-                                            QByteArray(4097, 'x')})
+        for (const QByteArray &notAToken :
+             {QByteArray(), QByteArray("two words"), QByteArray("tab\there"),
+              QByteArray("caf\xc3\xa9"), QByteArray(4097, 'x')})
             QVERIFY2(!SingleInstance::isActivationToken(notAToken), notAToken.constData());
 
         SingleInstance primary(runtime->path());
@@ -274,8 +274,7 @@ private Q_SLOTS:
         compositor.setStandardErrorFile(QProcess::nullDevice());
         compositor.start("mutter", {"--headless", "--wayland", "--no-x11", "--virtual-monitor",
                                     "1280x1024", "--wayland-display", "sonavel-mutter"});
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(runtime->filePath("sonavel-mutter")),
-                                 4 * timeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(runtime->filePath("sonavel-mutter")), 4 * timeoutMs);
 
         const QMap<QString, QString> wayland{{"WAYLAND_DISPLAY", "sonavel-mutter"},
                                              {"QT_QPA_PLATFORM", "wayland"},
