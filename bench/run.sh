@@ -36,6 +36,11 @@ xvfb-run -a -s "-screen 0 1920x1080x24" sh -c "
     '$build/bench/ui_bench' paused '$media/clip720.mp4' 10 2>/dev/null
 "
 
+echo "== 1280x720 30 fps video on Wayland (headless weston), then on X11 (Xvfb)"
+"$root/tests/on_weston.sh" "$build/bench/ui_bench" video "$media/clip720.mp4" 10 2>/dev/null
+xvfb-run -a -s "-screen 0 1440x900x24" "$build/bench/ui_bench" video "$media/clip720.mp4" 10 \
+    2>/dev/null
+
 echo "== Peak memory (VmHWM) next to bare mpv"
 xvfb-run -a -s "-screen 0 1920x1080x24" python3 "$root/bench/memory_bench.py" "$build" \
     "$root/bench" "$media/song.mp3" "$media/clip720.mp4"
