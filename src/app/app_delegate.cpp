@@ -160,6 +160,15 @@ void AppDelegate::bringWindowForward(const QByteArray &activationToken) {
 bool AppDelegate::eventFilter(QObject *watched, QEvent *event) {
     if (watched == window_.get() && event->type() == QEvent::WindowStateChange)
         customFullScreen_.windowStateChanged(*window_);
+    // A compositor may answer an older request with the window's old size just after a fit
+    // (mutter does, on first showing the window): the fit is asked for once more.
+    if (watched == window_.get() && event->type() == QEvent::Resize && fittedAt_.isValid() &&
+        fittedAt_.elapsed() < lateResizeMs && window_->size() != fittedSize_ &&
+        window_->windowState() == Qt::WindowNoState) {
+        fittedAt_.invalidate();
+        QMetaObject::invokeMethod(
+            this, [this] { window_->resize(fittedSize_); }, Qt::QueuedConnection);
+    }
     return WindowDelegate::eventFilter(watched, event);
 }
 
@@ -245,9 +254,11 @@ void AppDelegate::resizeAndPositionWindow(QSizeF size, bool isVideo) {
     const QRectF usable =
         screen->availableGeometry().marginsRemoved(decorations).adjusted(0, menuHeight, 0, 0);
     const QRect fitted = fitWindowFrame(size, usable).toRect().adjusted(0, -menuHeight, 0, 0);
-    if (window_system::desktopPlacesWindows())
+    if (window_system::desktopPlacesWindows()) {
+        fittedSize_ = fitted.size();
+        fittedAt_.start();
         window_->resize(fitted.size());
-    else
+    } else
         window_->setGeometry(fitted);
     saveWindowPosition();
 }

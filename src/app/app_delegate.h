@@ -5,7 +5,9 @@
 #include "playback/window_delegate.h"
 #include "views/full_screen_controller.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
+#include <QSize>
 #include <QStringList>
 #include <QUrl>
 
@@ -72,6 +74,7 @@ public:
 
     static constexpr int initialWidth = 480;
     static constexpr int initialHeight = 300;
+    static constexpr qint64 lateResizeMs = 1000;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -93,6 +96,9 @@ private:
     double savedVolume_ = 1;
     CustomFullScreen customFullScreen_;
     QPointer<ContentView> contentView_;
+    // The size last fitted to a video where the desktop places windows, and when.
+    QSize fittedSize_;
+    QElapsedTimer fittedAt_;
     QUrl pendingHandOver_;
     QByteArray pendingActivationToken_;
 };

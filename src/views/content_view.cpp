@@ -248,11 +248,10 @@ void ContentView::setIsFullScreen(bool fullScreen) {
     controlsOpacity_->setOpacity(visible ? 1 : 0);
     controlsOpacity_->setEnabled(!visible);
     updatePointer();
-    // A pointer already resting on the video when full screen begins counts as entering it:
-    // otherwise the bar would stay until the pointer moves out and back in.
-    // (The pointer is over the video's native window, so the view itself is never underMouse.)
-    if (isFullScreen_ && videoView_ && videoView_->isVisible() &&
-        videoView_->rect().contains(videoView_->mapFromGlobal(QCursor::pos())))
+    // The stillness is counted from the moment full screen begins, wherever the pointer rests:
+    // a pointer that never moves must not keep the bar (on Wayland its place is not even known
+    // until it moves).
+    if (isFullScreen_ && playerManager_.isVideo() && playerManager_.isPlaying())
         revealControls();
 }
 

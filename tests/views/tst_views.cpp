@@ -483,17 +483,18 @@ private Q_SLOTS:
         QCOMPARE(barOpacity(), 1.0);
     }
 
-    void pointerRestingOnTheVideoStartsTheIdleCount() {
-        if (window_system::desktopPlacesWindows())
-            QSKIP("a Wayland client cannot move the pointer");
+    void stillPointerLetsTheBarHide() {
         manager().loadMedia(fixtureUrl("long.mp4"));
         QTRY_VERIFY(window().findChild<VideoPlayerView *>());
         auto *video = window().findChild<VideoPlayerView *>();
         QTRY_VERIFY(video->isVisible());
         auto *idle = content().findChild<QTimer *>("mouseIdleTimer");
-        QCursor::setPos(video->mapToGlobal(video->rect().center()));
-        QTRY_COMPARE(QCursor::pos(), video->mapToGlobal(video->rect().center()));
-        // Entered from the menu, with the pointer already over the video and never moving.
+        // (A Wayland client cannot move the pointer; there it rests wherever it was.)
+        if (!window_system::desktopPlacesWindows()) {
+            QCursor::setPos(video->mapToGlobal(video->rect().center()));
+            QTRY_COMPARE(QCursor::pos(), video->mapToGlobal(video->rect().center()));
+        }
+        // Entered from the menu, with the pointer resting and never moving.
         delegate->enterCustomFullScreen();
         QTRY_VERIFY_WITH_TIMEOUT(content().isFullScreen(), timeoutMs);
         QTRY_VERIFY_WITH_TIMEOUT(!content().showControls(), timeoutMs);
