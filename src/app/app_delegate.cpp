@@ -160,12 +160,12 @@ void AppDelegate::bringWindowForward(const QByteArray &activationToken) {
 bool AppDelegate::eventFilter(QObject *watched, QEvent *event) {
     if (watched == window_.get() && event->type() == QEvent::WindowStateChange)
         customFullScreen_.windowStateChanged(*window_);
-    // A compositor may answer an older request with the window's old size just after a fit
-    // (mutter does, on first showing the window): the fit is asked for once more.
+    // A compositor may answer an older request with another size just after a fit or after
+    // leaving full screen (mutter does on first showing the window, weston on leaving): the
+    // size is asked for again, for a short while only, so as never to fight the desktop.
     if (watched == window_.get() && event->type() == QEvent::Resize && fittedAt_.isValid() &&
         fittedAt_.elapsed() < lateResizeMs && window_->size() != fittedSize_ &&
         window_->windowState() == Qt::WindowNoState) {
-        fittedAt_.invalidate();
         QMetaObject::invokeMethod(
             this, [this] { window_->resize(fittedSize_); }, Qt::QueuedConnection);
     }
@@ -178,8 +178,14 @@ void AppDelegate::enterCustomFullScreen() {
 }
 
 void AppDelegate::exitCustomFullScreen() {
-    if (window_)
-        customFullScreen_.exit(*window_);
+    if (!window_ || !isInCustomFullScreen())
+        return;
+    customFullScreen_.exit(*window_);
+    // The compositor's answer to leaving may come with another size than the one given back.
+    if (window_system::desktopPlacesWindows() && savedWindowFrame()) {
+        fittedSize_ = savedWindowFrame()->size();
+        fittedAt_.start();
+    }
 }
 
 void AppDelegate::toggleCustomFullScreen() {

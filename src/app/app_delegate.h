@@ -96,7 +96,7 @@ private:
     double savedVolume_ = 1;
     CustomFullScreen customFullScreen_;
     QPointer<ContentView> contentView_;
-    // The size last fitted to a video where the desktop places windows, and when.
+    // The size last given to the window where the desktop places windows, and when.
     QSize fittedSize_;
     QElapsedTimer fittedAt_;
     QUrl pendingHandOver_;
