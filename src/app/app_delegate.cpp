@@ -158,8 +158,12 @@ void AppDelegate::bringWindowForward(const QByteArray &activationToken) {
 }
 
 bool AppDelegate::eventFilter(QObject *watched, QEvent *event) {
-    if (watched == window_.get() && event->type() == QEvent::WindowStateChange)
+    if (watched == window_.get() && event->type() == QEvent::WindowStateChange) {
+        const bool wasFullScreen = isInCustomFullScreen();
         customFullScreen_.windowStateChanged(*window_);
+        if (wasFullScreen && !isInCustomFullScreen())
+            keepWindowedSize();
+    }
     // A compositor may answer an older request with another size just after a fit or after
     // leaving full screen (mutter does on first showing the window, weston on leaving): the
     // size is asked for again, for a short while only, so as never to fight the desktop.
@@ -181,6 +185,10 @@ void AppDelegate::exitCustomFullScreen() {
     if (!window_ || !isInCustomFullScreen())
         return;
     customFullScreen_.exit(*window_);
+    keepWindowedSize();
+}
+
+void AppDelegate::keepWindowedSize() {
     // The compositor's answer to leaving may come with another size than the one given back.
     if (window_system::desktopPlacesWindows() && savedWindowFrame()) {
         fittedSize_ = savedWindowFrame()->size();

@@ -81,6 +81,7 @@ protected:
 
 private:
     void restoreOrCentreWindow();
+    void keepWindowedSize();
     void playPendingHandOver();
     void restoreVolume();
     void saveVolume();
