@@ -167,11 +167,11 @@ bool AppDelegate::eventFilter(QObject *watched, QEvent *event) {
     // A compositor may answer an older request with another size just after a fit or after
     // leaving full screen (mutter does on first showing the window, weston on leaving): the
     // size is asked for again, for a short while only, so as never to fight the desktop.
-    if (watched == window_.get() && event->type() == QEvent::Resize && fittedAt_.isValid() &&
-        fittedAt_.elapsed() < lateResizeMs && window_->size() != fittedSize_ &&
+    if (watched == window_.get() && event->type() == QEvent::Resize && sizeHeldSince_.isValid() &&
+        sizeHeldSince_.elapsed() < lateResizeMs && window_->size() != heldSize_ &&
         window_->windowState() == Qt::WindowNoState) {
         QMetaObject::invokeMethod(
-            this, [this] { window_->resize(fittedSize_); }, Qt::QueuedConnection);
+            this, [this] { window_->resize(heldSize_); }, Qt::QueuedConnection);
     }
     return WindowDelegate::eventFilter(watched, event);
 }
@@ -190,10 +190,14 @@ void AppDelegate::exitCustomFullScreen() {
 
 void AppDelegate::keepWindowedSize() {
     // The compositor's answer to leaving may come with another size than the one given back.
-    if (window_system::desktopPlacesWindows() && savedWindowFrame()) {
-        fittedSize_ = savedWindowFrame()->size();
-        fittedAt_.start();
-    }
+    if (window_system::desktopPlacesWindows() && savedWindowFrame())
+        holdSize(savedWindowFrame()->size());
+}
+
+void AppDelegate::holdSize(QSize size) {
+    heldSize_ = size;
+    sizeHeldSince_.start();
+    window_->resize(size);
 }
 
 void AppDelegate::toggleCustomFullScreen() {
@@ -268,11 +272,9 @@ void AppDelegate::resizeAndPositionWindow(QSizeF size, bool isVideo) {
     const QRectF usable =
         screen->availableGeometry().marginsRemoved(decorations).adjusted(0, menuHeight, 0, 0);
     const QRect fitted = fitWindowFrame(size, usable).toRect().adjusted(0, -menuHeight, 0, 0);
-    if (window_system::desktopPlacesWindows()) {
-        fittedSize_ = fitted.size();
-        fittedAt_.start();
-        window_->resize(fitted.size());
-    } else
+    if (window_system::desktopPlacesWindows())
+        holdSize(fitted.size());
+    else
         window_->setGeometry(fitted);
     saveWindowPosition();
 }

@@ -82,6 +82,8 @@ protected:
 private:
     void restoreOrCentreWindow();
     void keepWindowedSize();
+    // Resizes the window and, for a moment, asks again should the compositor answer otherwise.
+    void holdSize(QSize size);
     void playPendingHandOver();
     void restoreVolume();
     void saveVolume();
@@ -97,9 +99,10 @@ private:
     double savedVolume_ = 1;
     CustomFullScreen customFullScreen_;
     QPointer<ContentView> contentView_;
-    // The size last given to the window where the desktop places windows, and when.
-    QSize fittedSize_;
-    QElapsedTimer fittedAt_;
+    // The size last given to the window where the desktop places windows, and since when it
+    // is held against late answers.
+    QSize heldSize_;
+    QElapsedTimer sizeHeldSince_;
     QUrl pendingHandOver_;
     QByteArray pendingActivationToken_;
 };

@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHash>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -23,8 +24,12 @@
 #include <QTemporaryFile>
 #include <QTimer>
 
+#include <cstring>
+#include <memory>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <xcb/xcb.h>
 
 using test_support::timeoutMs;
 
@@ -53,6 +58,59 @@ void compareFrame(const QRect &actual, const QRect &expected) {
     else
         QCOMPARE(actual.size(), expected.size());
 }
+
+// What is sent to the root window, watched as a window manager sees it.
+class RootWindowMessages {
+public:
+    RootWindowMessages() : x_(xcb_connect(nullptr, nullptr), &xcb_disconnect) {
+        if (xcb_connection_has_error(x_.get()))
+            return;
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x_.get())).data->root;
+        const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_change_window_attributes(x_.get(), root, XCB_CW_EVENT_MASK, &mask);
+        activeWindow_ = atom("_NET_ACTIVE_WINDOW");
+        startupBegin_ = atom("_NET_STARTUP_INFO_BEGIN");
+        startupMore_ = atom("_NET_STARTUP_INFO");
+    }
+    bool isWatching() const { return activeWindow_ != XCB_ATOM_NONE; }
+
+    // Takes in what has arrived; always true, to be read in a wait.
+    bool read() {
+        while (xcb_generic_event_t *event = xcb_poll_for_event(x_.get())) {
+            std::unique_ptr<xcb_generic_event_t, decltype(&free)> owned(event, &free);
+            if ((event->response_type & 0x7f) != XCB_CLIENT_MESSAGE)
+                continue;
+            const auto *message = reinterpret_cast<xcb_client_message_event_t *>(event);
+            // An application's request (source 1) and the user time it gives.
+            if (message->type == activeWindow_ && message->data.data32[0] == 1)
+                activations_[message->window] = message->data.data32[1];
+            if (message->type == startupBegin_ || message->type == startupMore_)
+                startupInfo_.append(reinterpret_cast<const char *>(message->data.data8), 20);
+        }
+        return true;
+    }
+    std::optional<quint32> activation(xcb_window_t window) const {
+        return activations_.contains(window) ? std::optional(activations_.value(window))
+                                             : std::nullopt;
+    }
+    const QByteArray &startupInfo() const { return startupInfo_; }
+
+private:
+    xcb_atom_t atom(const char *name) {
+        std::unique_ptr<xcb_intern_atom_reply_t, decltype(&free)> reply(
+            xcb_intern_atom_reply(
+                x_.get(), xcb_intern_atom(x_.get(), 0, uint16_t(strlen(name)), name), nullptr),
+            &free);
+        return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    }
+
+    std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> x_;
+    xcb_atom_t activeWindow_ = XCB_ATOM_NONE;
+    xcb_atom_t startupBegin_ = XCB_ATOM_NONE;
+    xcb_atom_t startupMore_ = XCB_ATOM_NONE;
+    QHash<xcb_window_t, quint32> activations_;
+    QByteArray startupInfo_;
+};
 
 } // namespace
 
@@ -383,6 +441,29 @@ private Q_SLOTS:
         QCOMPARE(delegate->playerManager()->fileName(), QStringLiteral("tone.wav"));
         QTRY_COMPARE(delegate->playerManager()->fileName(), QStringLiteral("tone.mp3"));
         QTRY_VERIFY(!delegate->window()->isMinimized());
+    }
+
+    void handOverOnX11AsksWithTheUsersOwnTime() {
+        QCOMPARE(window_system::startupIdTime("sonavel-1-host-xdg-0_TIME1234"), 1234u);
+        QCOMPARE(window_system::startupIdTime("a_TIME1_TIME99"), 99u);
+        for (const char *noTime : {"", "sonavel-1-host", "x_TIME0", "x_TIMEsoon", "x_TIME-5"})
+            QVERIFY2(!window_system::startupIdTime(noTime), noTime);
+        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+            QSKIP("X11 only");
+
+        RootWindowMessages root;
+        QVERIFY(root.isWatching());
+        auto delegate = launch();
+        QVERIFY(QTest::qWaitForWindowExposed(delegate->window()));
+        const QByteArray startupId = "sonavel-9-host-launcher-0_TIME4242";
+        delegate->openFileHandedOver(QUrl::fromLocalFile(test_support::fixture("tone.mp3")),
+                                     startupId);
+        const auto window = xcb_window_t(delegate->window()->winId());
+        QTRY_VERIFY_WITH_TIMEOUT(root.read() && root.activation(window) == std::optional(4242u) &&
+                                     root.startupInfo().contains('\0'),
+                                 timeoutMs);
+        // The desktop's launch feedback for the start that handed over ends.
+        QCOMPARE(QByteArray(root.startupInfo().constData()), "remove: ID=" + startupId);
     }
 
     void trayIconIsMadeOnlyWhereThereIsATray() {
