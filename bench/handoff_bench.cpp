@@ -3,7 +3,7 @@
 // prints the median time from the second start to the running instance's time advancing on the
 // new file, and the median run time of the second process.
 #include "app/app_delegate.h"
-#include "app/single_instance.h"
+#include "desktop/single_instance.h"
 #include "playback/media_player.h"
 #include "playback/player_manager.h"
 

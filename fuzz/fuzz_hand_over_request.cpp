@@ -1,5 +1,5 @@
 // A line on the single-instance socket: anything another process of the user's may send.
-#include "app/single_instance.h"
+#include "desktop/single_instance.h"
 #include "playback/local_file.h"
 
 #include <cstdint>

@@ -3,7 +3,7 @@
 // A start from the file manager while Sonavel runs should cost next to nothing, so this front
 // loads only Qt's core and network parts; the player, with libmpv and its codecs, is loaded
 // only when it is needed. The player itself settles any race between simultaneous starts.
-#include "app/single_instance.h"
+#include "desktop/single_instance.h"
 #include "playback/local_file.h"
 
 #include <QCoreApplication>

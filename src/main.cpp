@@ -1,5 +1,5 @@
 #include "app/app_delegate.h"
-#include "app/single_instance.h"
+#include "desktop/single_instance.h"
 #include "playback/local_file.h"
 
 #include <QApplication>

@@ -1,19 +1,21 @@
 #include "app/app_delegate.h"
 
 #include "app/dark_appearance.h"
-#include "app/default_player_prompt.h"
 #include "app/main_menu.h"
-#include "app/media_controls.h"
-#include "app/preferences.h"
-#include "app/tray_icon.h"
 #include "app/window_fitting.h"
 #include "app/window_frame_text.h"
-#include "app/window_system.h"
+#include "desktop/default_player_prompt.h"
+#include "desktop/media_controls.h"
+#include "desktop/preferences.h"
+#include "desktop/tray_icon.h"
+#include "desktop/window_system.h"
 #include "i18n/localization.h"
 #include "playback/player_manager.h"
 #include "views/content_view.h"
 #include "views/open_panel.h"
 #include "views/state_observer.h"
+#include "views/style.h"
+#include "views/symbols.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -114,7 +116,10 @@ void AppDelegate::checkDefaultPlayer() {
 }
 
 void AppDelegate::setupMenuBarIcon() {
-    statusItem_ = std::make_unique<TrayIcon>(*playerManager_, [this] { bringWindowForward(); });
+    statusItem_ = std::make_unique<TrayIcon>(
+        *playerManager_,
+        [](const QString &symbol) { return symbols::icon(symbol, style::primary()); },
+        [this] { bringWindowForward(); });
 }
 
 void AppDelegate::setupMenu() {

@@ -1,6 +1,6 @@
 #include "app/custom_full_screen.h"
 
-#include "app/window_system.h"
+#include "desktop/window_system.h"
 
 #include <QMainWindow>
 

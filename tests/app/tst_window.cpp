@@ -1,14 +1,16 @@
 #include "app/app_delegate.h"
 #include "app/main_menu.h"
-#include "app/tray_icon.h"
 #include "app/window_fitting.h"
 #include "app/window_frame_text.h"
-#include "app/window_system.h"
+#include "desktop/tray_icon.h"
+#include "desktop/window_system.h"
 #include "i18n/localization.h"
 #include "playback/load_error.h"
 #include "playback/player_manager.h"
 #include "support/test_support.h"
 #include "views/open_panel.h"
+#include "views/style.h"
+#include "views/symbols.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -471,7 +473,8 @@ private Q_SLOTS:
         QCOMPARE(TrayIcon::lookFor(true, true), (TrayIcon::Look{"pause.circle.fill", "Pause"}));
         QCOMPARE(TrayIcon::lookFor(true, false), (TrayIcon::Look{"play.circle.fill", "Play"}));
         // Pixmaps a tray host can show, never a name no icon theme has.
-        const QIcon icon = TrayIcon::trayIconFor("pause.circle.fill");
+        const QIcon icon =
+            TrayIcon::trayIconFor(symbols::icon("pause.circle.fill", style::primary()));
         QVERIFY(icon.name().isEmpty());
         QCOMPARE(icon.availableSizes().size(), 6);
         QVERIFY(!icon.pixmap(22, 22).toImage().isNull());

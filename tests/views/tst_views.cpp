@@ -1,5 +1,5 @@
 #include "app/app_delegate.h"
-#include "app/window_system.h"
+#include "desktop/window_system.h"
 #include "playback/media_player.h"
 #include "playback/player_manager.h"
 #include "support/test_support.h"

@@ -1,6 +1,6 @@
 #include "app/app_delegate.h"
-#include "app/media_controls.h"
-#include "app/single_instance.h"
+#include "desktop/media_controls.h"
+#include "desktop/single_instance.h"
 #include "playback/player_manager.h"
 #include "support/test_support.h"
 

@@ -1,4 +1,4 @@
-#include "app/preferences.h"
+#include "desktop/preferences.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -24,12 +24,14 @@ public:
     };
     // Nothing loaded, playing, or loaded and not playing.
     static Look lookFor(bool hasPlayer, bool isPlaying);
-    // The symbol as pixmaps: a tray host shows those, where it could not find a symbol's name
-    // in any icon theme.
-    static QIcon trayIconFor(const QString &symbol);
+    // Draws a named symbol; the application's own drawing, so that the icon matches the window.
+    using SymbolPainter = std::function<QIcon(const QString &symbol)>;
+    // A drawn symbol as pixmaps: a tray host shows those, where it could not find a symbol's
+    // name in any icon theme.
+    static QIcon trayIconFor(const QIcon &drawn);
 
-    TrayIcon(PlayerManager &playerManager, std::function<void()> bringWindowForward,
-             QObject *parent = nullptr);
+    TrayIcon(PlayerManager &playerManager, SymbolPainter paintSymbol,
+             std::function<void()> bringWindowForward, QObject *parent = nullptr);
     ~TrayIcon() override;
 
     const Look &look() const { return look_; }
@@ -45,6 +47,7 @@ private:
     void activated(QSystemTrayIcon::ActivationReason reason);
 
     PlayerManager &playerManager_;
+    SymbolPainter paintSymbol_;
     std::function<void()> bringWindowForward_;
     std::unique_ptr<QSystemTrayIcon> icon_;
     QTimer refresh_;

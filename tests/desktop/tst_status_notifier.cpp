@@ -1,5 +1,5 @@
 #include "app/app_delegate.h"
-#include "app/tray_icon.h"
+#include "desktop/tray_icon.h"
 #include "support/test_support.h"
 
 #include <QApplication>

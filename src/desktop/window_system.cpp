@@ -1,4 +1,4 @@
-#include "app/window_system.h"
+#include "desktop/window_system.h"
 
 #include <QGuiApplication>
 #include <QWidget>

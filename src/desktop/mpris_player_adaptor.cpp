@@ -1,6 +1,6 @@
-#include "app/mpris_player_adaptor.h"
+#include "desktop/mpris_player_adaptor.h"
 
-#include "app/media_controls.h"
+#include "desktop/media_controls.h"
 #include "playback/local_file.h"
 #include "playback/media_kind.h"
 #include "playback/player_manager.h"

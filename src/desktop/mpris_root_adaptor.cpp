@@ -1,4 +1,4 @@
-#include "app/mpris_root_adaptor.h"
+#include "desktop/mpris_root_adaptor.h"
 
 #include <QCoreApplication>
 

@@ -1,7 +1,7 @@
-#include "app/media_controls.h"
+#include "desktop/media_controls.h"
 
-#include "app/mpris_player_adaptor.h"
-#include "app/mpris_root_adaptor.h"
+#include "desktop/mpris_player_adaptor.h"
+#include "desktop/mpris_root_adaptor.h"
 #include "playback/player_manager.h"
 
 #include <QDBusConnection>

@@ -1,8 +1,6 @@
-#include "app/tray_icon.h"
+#include "desktop/tray_icon.h"
 
 #include "playback/player_manager.h"
-#include "views/style.h"
-#include "views/symbols.h"
 
 #include <QGuiApplication>
 
@@ -14,8 +12,7 @@ TrayIcon::Look TrayIcon::lookFor(bool hasPlayer, bool isPlaying) {
     return {QStringLiteral("play.circle.fill"), QStringLiteral("Play")};
 }
 
-QIcon TrayIcon::trayIconFor(const QString &symbol) {
-    const QIcon drawn = symbols::icon(symbol, style::primary());
+QIcon TrayIcon::trayIconFor(const QIcon &drawn) {
     // Rendered into a nameless icon: with a name, Qt would publish the name alone.
     QIcon icon;
     for (const int side : {16, 22, 24, 32, 48, 64})
@@ -23,9 +20,9 @@ QIcon TrayIcon::trayIconFor(const QString &symbol) {
     return icon;
 }
 
-TrayIcon::TrayIcon(PlayerManager &playerManager, std::function<void()> bringWindowForward,
-                   QObject *parent)
-    : QObject(parent), playerManager_(playerManager),
+TrayIcon::TrayIcon(PlayerManager &playerManager, SymbolPainter paintSymbol,
+                   std::function<void()> bringWindowForward, QObject *parent)
+    : QObject(parent), playerManager_(playerManager), paintSymbol_(std::move(paintSymbol)),
       bringWindowForward_(std::move(bringWindowForward)), refresh_(this), trayCheck_(this) {
     refresh_.setInterval(refreshIntervalMs);
     connect(&refresh_, &QTimer::timeout, this, &TrayIcon::refresh);
@@ -59,7 +56,7 @@ void TrayIcon::refresh() {
     if (look == look_)
         return;
     look_ = look;
-    icon_->setIcon(trayIconFor(look.symbol));
+    icon_->setIcon(trayIconFor(paintSymbol_(look.symbol)));
     icon_->setToolTip(look.description);
 }
 

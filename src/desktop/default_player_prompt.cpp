@@ -1,6 +1,6 @@
-#include "app/default_player_prompt.h"
+#include "desktop/default_player_prompt.h"
 
-#include "app/preferences.h"
+#include "desktop/preferences.h"
 #include "i18n/localization.h"
 
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "app/default_player_prompt.h"
+#include "desktop/default_player_prompt.h"
 #include "support/test_support.h"
 
 #include <QApplication>
