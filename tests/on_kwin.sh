@@ -43,9 +43,17 @@ log="$folder/kwin.log"
     >"$log" 2>&1 &
 compositor=$!
 
-# Wait until it listens; give up if it ends or takes unreasonably long.
+kwin_ready() {
+    [ -S "$XDG_RUNTIME_DIR/$socket" ] &&
+        dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+            org.freedesktop.DBus.NameHasOwner string:org.kde.KWin 2>/dev/null |
+        grep -q 'boolean true'
+}
+
+# Its socket comes before its workspace; it claims its bus name once the workspace (and its
+# scripting) is there. Give up if it ends or takes unreasonably long.
 tries=0
-while [ ! -S "$XDG_RUNTIME_DIR/$socket" ]; do
+while ! kwin_ready; do
     if ! kill -0 "$compositor" 2>/dev/null || [ "$tries" -ge 600 ]; then
         echo "on_kwin.sh: kwin_wayland did not start:" >&2
         cat "$log" >&2

@@ -2,8 +2,7 @@
 
 #include "app/dark_appearance.h"
 #include "app/main_menu.h"
-#include "app/window_fitting.h"
-#include "app/window_frame_text.h"
+#include "app/window_placement.h"
 #include "desktop/default_player_prompt.h"
 #include "desktop/media_controls.h"
 #include "desktop/preferences.h"
@@ -21,22 +20,12 @@
 #include <QIcon>
 #include <QLocale>
 #include <QMainWindow>
-#include <QScreen>
-#include <QStyle>
 
 #include <cmath>
 
 namespace {
 
-const QString windowFrameKey = QStringLiteral("windowFrame");
 const QString volumeKey = QStringLiteral("volume");
-
-QList<QRect> usableAreas() {
-    QList<QRect> areas;
-    for (const QScreen *screen : QGuiApplication::screens())
-        areas.append(screen->availableGeometry());
-    return areas;
-}
 
 } // namespace
 
@@ -61,10 +50,10 @@ void AppDelegate::applicationDidFinishLaunching() {
     restoreVolume();
 
     window_ = std::make_unique<QMainWindow>();
+    placement_ = new WindowPlacement(*window_, this);
     contentView_ = new ContentView(*playerManager_, arguments_, window_.get());
     connect(contentView_, &ContentView::startedUp, this, &AppDelegate::playPendingHandOver);
     window_->resize(initialWidth, initialHeight);
-    restoreOrCentreWindow();
     window_->setWindowTitle(L.get(u"appName"));
     // The installed icon theme's, or the bundled one when run from a build tree.
     window_->setWindowIcon(QIcon::fromTheme(QStringLiteral("io.sonavel.Sonavel"),
@@ -72,18 +61,28 @@ void AppDelegate::applicationDidFinishLaunching() {
     window_->setCentralWidget(contentView_);
     window_->installEventFilter(this);
     qApp->setQuitOnLastWindowClosed(applicationShouldTerminateAfterLastWindowClosed());
-    window_->show();
-    // Started from the desktop on Wayland: the token it gave lets the new window take the focus.
-    if (window_system::desktopPlacesWindows()) {
-        const QByteArray launchToken = qgetenv("XDG_ACTIVATION_TOKEN");
-        qunsetenv("XDG_ACTIVATION_TOKEN");
-        if (!launchToken.isEmpty())
-            window_system::bringForward(*window_, launchToken);
-    }
+    // The menu bar is part of the window's size, so it is there before the window is sized.
     setupMenu();
+    // The file named on the command line is loaded before the window first shows: the window
+    // is shown, and so placed by the desktop, at the size of what it plays.
+    contentView_->startUp();
+    placement_->showFirstTime(isFilmLoading(), [this] {
+        // Started from the desktop on Wayland: its token lets the new window take the focus.
+        if (window_system::desktopPlacesWindows()) {
+            const QByteArray launchToken = qgetenv("XDG_ACTIVATION_TOKEN");
+            qunsetenv("XDG_ACTIVATION_TOKEN");
+            if (!launchToken.isEmpty())
+                window_system::bringForward(*window_, launchToken);
+        }
+    });
     setupMenuBarIcon();
     setupMediaControls();
     checkDefaultPlayer();
+}
+
+bool AppDelegate::isFilmLoading() const {
+    return playerManager_->player() && playerManager_->isVideo() &&
+           playerManager_->loadError().isEmpty();
 }
 
 void AppDelegate::setupMediaControls() {
@@ -100,7 +99,12 @@ void AppDelegate::restoreVolume() {
     savedVolume_ = ok && std::isfinite(stored) && stored >= 0 && stored <= 1 ? stored : 1.0;
     playerManager_->setVolume(savedVolume_);
     // Remembered when it changes, however it was changed; looked at once per batch of changes.
-    new StateObserver(*playerManager_, this, [this] { saveVolume(); });
+    new StateObserver(*playerManager_, this, [this] {
+        saveVolume();
+        // A film that fails gives no size to wait for.
+        if (placement_ && !isFilmLoading())
+            placement_->stopWaitingForFilm();
+    });
 }
 
 void AppDelegate::saveVolume() {
@@ -169,21 +173,14 @@ bool AppDelegate::eventFilter(QObject *watched, QEvent *event) {
         if (wasFullScreen && !isInCustomFullScreen())
             keepWindowedSize();
     }
-    // A compositor may answer an older request with another size just after a fit or after
-    // leaving full screen (mutter does on first showing the window, weston on leaving): the
-    // size is asked for again, for a short while only, so as never to fight the desktop.
-    if (watched == window_.get() && event->type() == QEvent::Resize && sizeHeldSince_.isValid() &&
-        sizeHeldSince_.elapsed() < lateResizeMs && window_->size() != heldSize_ &&
-        window_->windowState() == Qt::WindowNoState) {
-        QMetaObject::invokeMethod(
-            this, [this] { window_->resize(heldSize_); }, Qt::QueuedConnection);
-    }
     return WindowDelegate::eventFilter(watched, event);
 }
 
 void AppDelegate::enterCustomFullScreen() {
-    if (window_)
-        customFullScreen_.enter(*window_);
+    if (!window_ || isInCustomFullScreen())
+        return;
+    loadAtFullScreen_ = playerManager_->loadSerial();
+    customFullScreen_.enter(*window_);
 }
 
 void AppDelegate::exitCustomFullScreen() {
@@ -196,13 +193,7 @@ void AppDelegate::exitCustomFullScreen() {
 void AppDelegate::keepWindowedSize() {
     // The compositor's answer to leaving may come with another size than the one given back.
     if (window_system::desktopPlacesWindows() && savedWindowFrame())
-        holdSize(savedWindowFrame()->size());
-}
-
-void AppDelegate::holdSize(QSize size) {
-    heldSize_ = size;
-    sizeHeldSince_.start();
-    window_->resize(size);
+        placement_->holdSize(savedWindowFrame()->size());
 }
 
 void AppDelegate::toggleCustomFullScreen() {
@@ -212,74 +203,22 @@ void AppDelegate::toggleCustomFullScreen() {
         enterCustomFullScreen();
 }
 
-void AppDelegate::restoreOrCentreWindow() {
-    const std::optional<QRectF> stored =
-        window_frame_text::fromString(preferences::value(windowFrameKey).toString());
-    if (window_system::desktopPlacesWindows()) {
-        // The size alone, no larger than the screen's; the desktop chooses where it goes.
-        const QScreen *screen = QGuiApplication::primaryScreen();
-        if (stored && screen) {
-            const QRect area = screen->availableGeometry();
-            if (const std::optional<QRect> frame =
-                    placeStoredFrame(QRectF(area.topLeft(), stored->size()), {area}))
-                window_->resize(frame->size());
-        }
-        return;
-    }
-    // Only a frame that fits sensibly on a screen is used, moved and shrunk onto it if need be.
-    if (const std::optional<QRect> frame =
-            stored ? placeStoredFrame(*stored, usableAreas()) : std::nullopt) {
-        window_->setGeometry(*frame);
-        return;
-    }
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        window_->setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, window_->size(),
-                                                 screen->availableGeometry()));
-    }
-}
-
 void AppDelegate::saveWindowPosition() {
-    if (!window_)
-        return;
-    QRect frame = window_->geometry();
-    if (window_system::desktopPlacesWindows()) {
-        const std::optional<QRectF> stored =
-            window_frame_text::fromString(preferences::value(windowFrameKey).toString());
-        const QScreen *screen = QGuiApplication::primaryScreen();
-        if (stored)
-            frame.moveTopLeft(stored->topLeft().toPoint());
-        else if (screen)
-            frame = QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, frame.size(),
-                                        screen->availableGeometry());
-    }
-    preferences::setValue(windowFrameKey, window_frame_text::toString(frame));
+    if (placement_)
+        placement_->saveFrame();
 }
 
 void AppDelegate::resizeAndPositionWindow(QSizeF size, bool isVideo) {
+    if (!window_)
+        return;
+    // A song that follows a film in full screen has no picture to fill it, nor a button to
+    // leave it. (Full screen asked for while the song plays is left alone.)
+    if (!isVideo) {
+        if (playerManager_->loadSerial() != loadAtFullScreen_)
+            exitCustomFullScreen();
+        return;
+    }
     // In full screen the window keeps the screen; leaving gives back the frame from before.
-    if (!isVideo || !window_ || isInCustomFullScreen())
-        return;
-    QScreen *screen = window_->screen();
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    // Fit the client area within the usable area less the window manager's decorations, so
-    // that the title bar stays on screen too.
-    const QRect client = window_->geometry();
-    const QRect outer = window_->frameGeometry();
-    const QMargins decorations(client.left() - outer.left(), client.top() - outer.top(),
-                               outer.right() - client.right(), outer.bottom() - client.bottom());
-    // The menu bar sits in the window here, above the content: the video gets the room the
-    // fit gives it, and the window is that much taller.
-    const QWidget *menuBar = window_->menuWidget();
-    const int menuHeight = menuBar && menuBar->isVisible() ? menuBar->height() : 0;
-    const QRectF usable =
-        screen->availableGeometry().marginsRemoved(decorations).adjusted(0, menuHeight, 0, 0);
-    const QRect fitted = fitWindowFrame(size, usable).toRect().adjusted(0, -menuHeight, 0, 0);
-    if (window_system::desktopPlacesWindows())
-        holdSize(fitted.size());
-    else
-        window_->setGeometry(fitted);
-    saveWindowPosition();
+    if (!isInCustomFullScreen())
+        placement_->fitToVideo(size);
 }

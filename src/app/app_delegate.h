@@ -5,7 +5,6 @@
 #include "playback/window_delegate.h"
 #include "views/full_screen_controller.h"
 
-#include <QElapsedTimer>
 #include <QPointer>
 #include <QSize>
 #include <QStringList>
@@ -19,6 +18,7 @@ class TrayIcon;
 class ContentView;
 class MediaControls;
 class DefaultPlayerPrompt;
+class WindowPlacement;
 
 // Owns the one main window and the one player manager for the whole run, and answers the
 // player manager's request to fit the window to a video.
@@ -74,16 +74,13 @@ public:
 
     static constexpr int initialWidth = 480;
     static constexpr int initialHeight = 300;
-    static constexpr qint64 lateResizeMs = 1000;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void restoreOrCentreWindow();
     void keepWindowedSize();
-    // Resizes the window and, for a moment, asks again should the compositor answer otherwise.
-    void holdSize(QSize size);
+    bool isFilmLoading() const;
     void playPendingHandOver();
     void restoreVolume();
     void saveVolume();
@@ -98,11 +95,10 @@ private:
     std::unique_ptr<MediaControls> mediaControls_;
     double savedVolume_ = 1;
     CustomFullScreen customFullScreen_;
+    // What was loaded when full screen began.
+    quint64 loadAtFullScreen_ = 0;
     QPointer<ContentView> contentView_;
-    // The size last given to the window where the desktop places windows, and since when it
-    // is held against late answers.
-    QSize heldSize_;
-    QElapsedTimer sizeHeldSince_;
+    QPointer<WindowPlacement> placement_;
     QUrl pendingHandOver_;
     QByteArray pendingActivationToken_;
 };

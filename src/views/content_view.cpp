@@ -163,14 +163,17 @@ void ContentView::createVideoView() {
 
 void ContentView::showEvent(QShowEvent *event) {
     QWidget::showEvent(event);
-    if (!startedUp_) {
-        startedUp_ = true;
+    if (!shownBefore_) {
+        shownBefore_ = true;
         setFocus();
-        runStartUpActions();
+        startUp();
     }
 }
 
-void ContentView::runStartUpActions() {
+void ContentView::startUp() {
+    if (startedUp_)
+        return;
+    startedUp_ = true;
     if (arguments_.size() > 1) {
         const QUrl file = local_file::fromArgument(QFile::encodeName(arguments_.at(1)));
         if (!file.isEmpty())

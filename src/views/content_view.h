@@ -26,7 +26,11 @@ public:
 
     bool showControls() const { return showControls_; }
     bool isFullScreen() const { return isFullScreen_; }
-    // Whether the start-up actions (loading the file named on the command line) have run.
+    // Loads the file named on the command line and starts the monitors, once. Run before the
+    // window first shows, so that it can show already at the size of what it plays; the first
+    // show runs it otherwise.
+    void startUp();
+    // Whether the start-up actions have run.
     bool hasStartedUp() const { return startedUp_; }
 
     static constexpr int idleTimeoutMs = 3000;
@@ -49,7 +53,6 @@ protected:
 private:
     void redraw();
     void createVideoView();
-    void runStartUpActions();
     void resetMouseTimer();
     void setupKeyboardMonitor();
     void startFullScreenMonitor();
@@ -80,6 +83,7 @@ private:
     bool showControls_ = true;
     bool isFullScreen_ = false;
     bool startedUp_ = false;
+    bool shownBefore_ = false;
     QTimer mouseIdleTimer_;
     QTimer fullScreenPoll_;
 };

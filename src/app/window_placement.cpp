@@ -1,0 +1,212 @@
+#include "app/window_placement.h"
+
+#include "app/window_fitting.h"
+#include "app/window_frame_text.h"
+#include "desktop/preferences.h"
+#include "desktop/window_system.h"
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QLayout>
+#include <QMainWindow>
+#include <QScreen>
+#include <QStyle>
+#include <QWindow>
+
+namespace {
+
+const QString windowFrameKey = QStringLiteral("windowFrame");
+
+QList<QRect> usableAreas() {
+    QList<QRect> areas;
+    for (const QScreen *screen : QGuiApplication::screens())
+        areas.append(screen->availableGeometry());
+    return areas;
+}
+
+QRect centredOn(const QScreen &screen, QSize size) {
+    return QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size, screen.availableGeometry());
+}
+
+std::optional<QRectF> storedFrame() {
+    return window_frame_text::fromString(preferences::value(windowFrameKey).toString());
+}
+
+} // namespace
+
+WindowPlacement::WindowPlacement(QMainWindow &window, QObject *parent)
+    : QObject(parent), window_(window), firstShowDeadline_(this) {
+    firstShowDeadline_.setSingleShot(true);
+    connect(&firstShowDeadline_, &QTimer::timeout, this, &WindowPlacement::show);
+    window_.installEventFilter(this);
+}
+
+void WindowPlacement::showFirstTime(bool waitForFilm, std::function<void()> shown) {
+    if (hasShown_)
+        return;
+    shown_ = std::move(shown);
+    if (waitForFilm)
+        firstShowDeadline_.start(firstShowWaitMs);
+    else
+        show();
+}
+
+void WindowPlacement::stopWaitingForFilm() {
+    if (isWaitingForFilm())
+        show();
+}
+
+void WindowPlacement::show() {
+    firstShowDeadline_.stop();
+    if (hasShown_)
+        return;
+    hasShown_ = true;
+    if (!fittedBeforeShow_)
+        placeAtLaunch();
+    else if (window_system::desktopPlacesWindows())
+        // The compositor's first answers count from the show, not from the fit.
+        sizeHeldSince_.start();
+    window_.show();
+    if (window_system::desktopPlacesWindows())
+        reexposeOnceShown();
+    if (!heldSize_.isValid())
+        heldSize_ = window_.size();
+    if (shown_)
+        std::exchange(shown_, nullptr)();
+    Q_EMIT firstShown();
+}
+
+void WindowPlacement::placeAtLaunch() {
+    // The content's minimum size (the audio view's, say) applies now rather than at the show,
+    // so the window is placed at the size it is shown at.
+    if (QLayout *layout = window_.layout())
+        layout->activate();
+    const QSize minimum = window_.minimumSizeHint().expandedTo(window_.minimumSize());
+    const std::optional<QRectF> stored = storedFrame();
+    if (window_system::desktopPlacesWindows()) {
+        // The size alone, no larger than the screen's; the desktop chooses where it goes.
+        const QScreen *screen = QGuiApplication::primaryScreen();
+        if (stored && screen) {
+            const QRect area = screen->availableGeometry();
+            const QSizeF size = stored->size().expandedTo(minimum);
+            if (const std::optional<QRect> frame =
+                    placeStoredFrame(QRectF(area.topLeft(), size), {area}))
+                window_.resize(frame->size());
+        }
+        return;
+    }
+    // Only a frame that fits sensibly on a screen is used, moved and shrunk onto it if need be.
+    if (stored) {
+        const QRectF wanted(stored->topLeft(), stored->size().expandedTo(minimum));
+        if (const std::optional<QRect> frame = placeStoredFrame(wanted, usableAreas())) {
+            window_.setGeometry(*frame);
+            return;
+        }
+    }
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        window_.setGeometry(centredOn(*screen, window_.size().expandedTo(minimum)));
+}
+
+void WindowPlacement::fitToVideo(QSizeF size) {
+    QScreen *screen = window_.screen();
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    // Fit the client area within the usable area less the window manager's decorations, so
+    // that the title bar stays on screen too.
+    const QRect client = window_.geometry();
+    const QRect outer = window_.frameGeometry();
+    const QMargins decorations(client.left() - outer.left(), client.top() - outer.top(),
+                               outer.right() - client.right(), outer.bottom() - client.bottom());
+    // The menu bar sits in the window here, above the content: the video gets the room the
+    // fit gives it, and the window is that much taller. (Not yet visible before the first show.)
+    const QWidget *menuBar = window_.menuWidget();
+    const int menuHeight = menuBar && !menuBar->isHidden() ? menuBar->sizeHint().height() : 0;
+    const QRectF usable =
+        screen->availableGeometry().marginsRemoved(decorations).adjusted(0, menuHeight, 0, 0);
+    const QRect fitted = fitWindowFrame(size, usable).toRect().adjusted(0, -menuHeight, 0, 0);
+    if (!hasShown_)
+        fittedBeforeShow_ = true;
+    const bool grows = fitted.width() > window_.width() || fitted.height() > window_.height();
+    if (!window_system::desktopPlacesWindows())
+        window_.setGeometry(fitted);
+    else if (hasShown_ && grows && isAsSonavelLeftIt())
+        placeAgain(fitted.size());
+    else
+        holdSize(fitted.size());
+    saveFrame();
+    if (isWaitingForFilm())
+        show();
+}
+
+void WindowPlacement::placeAgain(QSize size) {
+    // Grown from where the desktop placed it, the window could reach past the output, and a
+    // Wayland client cannot move it back: shown anew, it is placed anew, whole.
+    window_.hide();
+    holdSize(size);
+    window_.show();
+    reexposeOnceShown();
+}
+
+void WindowPlacement::reexposeOnceShown() {
+    if (QWindow *handle = window_.windowHandle()) {
+        awaitingExpose_ = true;
+        handle->removeEventFilter(this);
+        handle->installEventFilter(this);
+    }
+}
+
+void WindowPlacement::reexposeNativeChildren() {
+    // Qt 6.4's Wayland shell does not expose a child window (the video's surface) that is shown
+    // together with its top-level: it stays blank until its container is shown again on its own.
+    for (QWidget *child : window_.findChildren<QWidget *>()) {
+        if (child->inherits("QWindowContainer") && !child->isHidden()) {
+            child->hide();
+            child->show();
+        }
+    }
+}
+
+bool WindowPlacement::isAsSonavelLeftIt() const {
+    // A window the user resized (or the desktop maximised) is theirs: it is resized as asked,
+    // never taken away and placed again.
+    return window_.windowState() == Qt::WindowNoState && window_.size() == heldSize_;
+}
+
+void WindowPlacement::holdSize(QSize size) {
+    heldSize_ = size;
+    sizeHeldSince_.start();
+    window_.resize(size);
+}
+
+void WindowPlacement::saveFrame() {
+    QRect frame = window_.geometry();
+    if (window_system::desktopPlacesWindows()) {
+        const std::optional<QRectF> stored = storedFrame();
+        if (stored)
+            frame.moveTopLeft(stored->topLeft().toPoint());
+        else if (const QScreen *screen = QGuiApplication::primaryScreen())
+            frame = centredOn(*screen, frame.size());
+    }
+    preferences::setValue(windowFrameKey, window_frame_text::toString(frame));
+}
+
+bool WindowPlacement::eventFilter(QObject *watched, QEvent *event) {
+    if (awaitingExpose_ && watched == window_.windowHandle() && event->type() == QEvent::Expose &&
+        window_.windowHandle()->isExposed()) {
+        awaitingExpose_ = false;
+        QMetaObject::invokeMethod(this, &WindowPlacement::reexposeNativeChildren,
+                                  Qt::QueuedConnection);
+    }
+    // A compositor may answer an older request with another size just after a fit or after
+    // leaving full screen (mutter does on first showing the window, weston on leaving): the
+    // size is asked for again, for a short while only, so as never to fight the desktop.
+    if (watched == &window_ && event->type() == QEvent::Resize && sizeHeldSince_.isValid() &&
+        sizeHeldSince_.elapsed() < lateResizeMs && window_.size() != heldSize_ &&
+        window_.windowState() == Qt::WindowNoState) {
+        QMetaObject::invokeMethod(
+            this, [this] { window_.resize(heldSize_); }, Qt::QueuedConnection);
+    }
+    return QObject::eventFilter(watched, event);
+}

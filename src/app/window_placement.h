@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QSize>
+#include <QSizeF>
+#include <QTimer>
+
+#include <functional>
+
+class QMainWindow;
+
+// Where the main window goes and how large it is: the remembered frame at launch, the first
+// show at the size of what plays, the fit to a video, the frame remembered after a fit.
+//
+// A window is placed by the desktop where it is first shown, at the size it has then; on
+// Wayland a client can never move it afterwards. So the window is first shown already at the
+// size of its content (a film's waits, briefly, for the film's size), and a window that must
+// grow past what it was placed for is handed back to the desktop to be placed again.
+class WindowPlacement : public QObject {
+    Q_OBJECT
+public:
+    explicit WindowPlacement(QMainWindow &window, QObject *parent = nullptr);
+
+    // Shows the window for the first time: at once, or, while a film is loading, once
+    // fitToVideo() has sized it or waitForFilm() says to stop waiting, whichever comes first.
+    // Until then the window stays hidden, so nothing half-laid-out is ever seen.
+    void showFirstTime(bool waitForFilm, std::function<void()> shown);
+    // A film that will not give its size (it failed): the window shows now.
+    void stopWaitingForFilm();
+    bool isWaitingForFilm() const { return firstShowDeadline_.isActive(); }
+    bool hasShown() const { return hasShown_; }
+
+    // The video's own size, shrunk to fit the usable area with room for the transport bar.
+    void fitToVideo(QSizeF size);
+    // Stores the window's frame under "windowFrame". Where the desktop places windows only the
+    // size is the window's; the position stays whatever an X11 session last stored.
+    void saveFrame();
+    // Gives the window `size` and, for a moment, asks again should the compositor answer with
+    // another one (on Wayland, where answers may belong to an older request).
+    void holdSize(QSize size);
+
+    // Long enough for a film's first picture on a busy machine; short enough that a film
+    // that never gives its size does not leave the user waiting long for the window.
+    static constexpr int firstShowWaitMs = 2000;
+    static constexpr qint64 lateResizeMs = 1000;
+
+Q_SIGNALS:
+    void firstShown();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void show();
+    void placeAtLaunch();
+    void placeAgain(QSize size);
+    bool isAsSonavelLeftIt() const;
+    void reexposeNativeChildren();
+    void reexposeOnceShown();
+
+    QMainWindow &window_;
+    QTimer firstShowDeadline_;
+    std::function<void()> shown_;
+    bool hasShown_ = false;
+    bool fittedBeforeShow_ = false;
+    bool awaitingExpose_ = false;
+    // The size Sonavel last gave the window, and since when it is held against late answers.
+    QSize heldSize_;
+    QElapsedTimer sizeHeldSince_;
+};
