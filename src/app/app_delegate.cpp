@@ -86,8 +86,17 @@ bool AppDelegate::isFilmLoading() const {
 }
 
 void AppDelegate::setupMediaControls() {
-    mediaControls_ =
-        std::make_unique<MediaControls>(*playerManager_, [this] { bringWindowForward(); });
+    mediaControls_ = std::make_unique<MediaControls>(
+        *playerManager_,
+        MediaControls::Window{.raise = [this] { bringWindowForward(); },
+                              .isFullScreen = [this] { return isInCustomFullScreen(); },
+                              .setFullScreen =
+                                  [this](bool fullScreen) {
+                                      if (fullScreen)
+                                          enterCustomFullScreen();
+                                      else
+                                          exitCustomFullScreen();
+                                  }});
     // Without a session bus Sonavel plays all the same.
     mediaControls_->publish();
 }
@@ -170,8 +179,10 @@ bool AppDelegate::eventFilter(QObject *watched, QEvent *event) {
     if (watched == window_.get() && event->type() == QEvent::WindowStateChange) {
         const bool wasFullScreen = isInCustomFullScreen();
         customFullScreen_.windowStateChanged(*window_);
-        if (wasFullScreen && !isInCustomFullScreen())
+        if (wasFullScreen && !isInCustomFullScreen()) {
             keepWindowedSize();
+            announceFullScreen();
+        }
     }
     return WindowDelegate::eventFilter(watched, event);
 }
@@ -181,6 +192,7 @@ void AppDelegate::enterCustomFullScreen() {
         return;
     loadAtFullScreen_ = playerManager_->loadSerial();
     customFullScreen_.enter(*window_);
+    announceFullScreen();
 }
 
 void AppDelegate::exitCustomFullScreen() {
@@ -188,6 +200,12 @@ void AppDelegate::exitCustomFullScreen() {
         return;
     customFullScreen_.exit(*window_);
     keepWindowedSize();
+    announceFullScreen();
+}
+
+void AppDelegate::announceFullScreen() {
+    if (mediaControls_)
+        mediaControls_->refresh();
 }
 
 void AppDelegate::keepWindowedSize() {

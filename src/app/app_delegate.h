@@ -80,6 +80,7 @@ protected:
 
 private:
     void keepWindowedSize();
+    void announceFullScreen();
     bool isFilmLoading() const;
     void playPendingHandOver();
     void restoreVolume();

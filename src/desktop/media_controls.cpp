@@ -9,10 +9,26 @@
 #include <QDBusMessage>
 #include <QMetaProperty>
 
-MediaControls::MediaControls(PlayerManager &playerManager, std::function<void()> raise,
-                             QObject *parent)
-    : QObject(parent), playerManager_(playerManager) {
-    new MprisRootAdaptor(this, std::move(raise));
+namespace {
+
+// The properties of an adaptor's interface as they read now; Position is read on demand, never
+// announced.
+QVariantMap properties(const QObject &adaptor) {
+    QVariantMap properties;
+    const QMetaObject *meta = adaptor.metaObject();
+    for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i) {
+        const QMetaProperty property = meta->property(i);
+        if (qstrcmp(property.name(), "Position") != 0)
+            properties.insert(QString::fromLatin1(property.name()), property.read(&adaptor));
+    }
+    return properties;
+}
+
+} // namespace
+
+MediaControls::MediaControls(PlayerManager &playerManager, Window window, QObject *parent)
+    : QObject(parent), playerManager_(playerManager), window_(std::move(window)) {
+    root_ = new MprisRootAdaptor(*this);
     player_ = new MprisPlayerAdaptor(*this);
     // Many fields change together: announce once, when all are in place.
     pending_.setSingleShot(true);
@@ -40,7 +56,8 @@ bool MediaControls::publish() {
         return false;
     }
     published_ = true;
-    announced_ = playerProperties();
+    announcedRoot_ = properties(*root_);
+    announcedPlayer_ = properties(*player_);
     return true;
 }
 
@@ -56,33 +73,34 @@ void MediaControls::refuseCall(const QString &message) {
         sendErrorReply(QDBusError::InvalidArgs, message);
 }
 
-QVariantMap MediaControls::playerProperties() const {
-    // Position is read on demand, never announced.
-    QVariantMap properties;
-    const QMetaObject *meta = player_->metaObject();
-    for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i) {
-        const QMetaProperty property = meta->property(i);
-        if (qstrcmp(property.name(), "Position") != 0)
-            properties.insert(QString::fromLatin1(property.name()), property.read(player_));
-    }
-    return properties;
+void MediaControls::refresh() {
+    pending_.start();
 }
 
 void MediaControls::announceChanges() {
     if (!published_)
         return;
-    const QVariantMap now = playerProperties();
+    announceInterface(*root_, announcedRoot_);
+    announceInterface(*player_, announcedPlayer_);
+}
+
+void MediaControls::announceInterface(const QObject &adaptor, QVariantMap &announced) {
+    const QVariantMap now = properties(adaptor);
     QVariantMap changed;
     for (auto it = now.begin(); it != now.end(); ++it) {
-        if (announced_.value(it.key()) != it.value())
+        if (announced.value(it.key()) != it.value())
             changed.insert(it.key(), it.value());
     }
-    announced_ = now;
+    announced = now;
     if (changed.isEmpty())
         return;
     QDBusMessage signal =
         QDBusMessage::createSignal(objectPath, QStringLiteral("org.freedesktop.DBus.Properties"),
                                    QStringLiteral("PropertiesChanged"));
-    signal << QStringLiteral("org.mpris.MediaPlayer2.Player") << changed << QStringList();
+    const char *interface =
+        adaptor.metaObject()
+            ->classInfo(adaptor.metaObject()->indexOfClassInfo("D-Bus Interface"))
+            .value();
+    signal << QString::fromLatin1(interface) << changed << QStringList();
     QDBusConnection::sessionBus().send(signal);
 }

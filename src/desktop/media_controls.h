@@ -9,6 +9,7 @@
 #include <functional>
 
 class MprisPlayerAdaptor;
+class MprisRootAdaptor;
 class PlayerManager;
 
 // The desktop's media controls (MPRIS 2 on the session bus): GNOME's and KDE's media applets,
@@ -17,8 +18,14 @@ class PlayerManager;
 class MediaControls : public QObject, protected QDBusContext {
     Q_OBJECT
 public:
-    MediaControls(PlayerManager &playerManager, std::function<void()> raise,
-                  QObject *parent = nullptr);
+    // What the media controls may do with the window.
+    struct Window {
+        std::function<void()> raise;
+        std::function<bool()> isFullScreen;
+        std::function<void(bool)> setFullScreen;
+    };
+
+    MediaControls(PlayerManager &playerManager, Window window, QObject *parent = nullptr);
     ~MediaControls() override;
 
     // Takes the bus name and shows the player; false (and nothing else) without a session bus
@@ -26,6 +33,10 @@ public:
     bool publish();
 
     PlayerManager &playerManager() const { return playerManager_; }
+    const Window &window() const { return window_; }
+    // Something shown that the player manager does not hold changed (full screen): announced
+    // with the next batch of changes.
+    void refresh();
     // The object path naming the loaded file; a new one for every load.
     QDBusObjectPath trackId() const;
     // Refuses the D-Bus call being answered, with `message`.
@@ -36,11 +47,14 @@ public:
 
 private:
     void announceChanges();
-    QVariantMap playerProperties() const;
+    void announceInterface(const QObject &adaptor, QVariantMap &announced);
 
     PlayerManager &playerManager_;
+    Window window_;
+    MprisRootAdaptor *root_ = nullptr;
     MprisPlayerAdaptor *player_ = nullptr;
     QTimer pending_;
-    QVariantMap announced_;
+    QVariantMap announcedRoot_;
+    QVariantMap announcedPlayer_;
     bool published_ = false;
 };

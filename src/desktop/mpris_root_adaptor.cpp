@@ -1,9 +1,27 @@
 #include "desktop/mpris_root_adaptor.h"
 
+#include "desktop/media_controls.h"
+#include "playback/player_manager.h"
+
 #include <QCoreApplication>
 
-MprisRootAdaptor::MprisRootAdaptor(QObject *parent, std::function<void()> raise)
-    : QDBusAbstractAdaptor(parent), raise_(std::move(raise)) {}
+MprisRootAdaptor::MprisRootAdaptor(MediaControls &controls)
+    : QDBusAbstractAdaptor(&controls), controls_(controls) {}
+
+bool MprisRootAdaptor::fullscreen() const {
+    return controls_.window().isFullScreen && controls_.window().isFullScreen();
+}
+
+bool MprisRootAdaptor::canSetFullscreen() const {
+    const PlayerManager &manager = controls_.playerManager();
+    return manager.player() && manager.isVideo() && manager.loadError().isEmpty() &&
+           controls_.window().setFullScreen;
+}
+
+void MprisRootAdaptor::setFullscreen(bool fullscreen) {
+    if (canSetFullscreen())
+        controls_.window().setFullScreen(fullscreen);
+}
 
 QStringList MprisRootAdaptor::supportedMimeTypes() const {
     // The types the desktop entry declares.
@@ -17,7 +35,8 @@ QStringList MprisRootAdaptor::supportedMimeTypes() const {
 }
 
 void MprisRootAdaptor::Raise() {
-    raise_();
+    if (controls_.window().raise)
+        controls_.window().raise();
 }
 
 void MprisRootAdaptor::Quit() {

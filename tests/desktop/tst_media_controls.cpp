@@ -24,11 +24,13 @@ class BusListener : public QObject {
     Q_OBJECT
 public:
     QList<QVariantMap> changes;
+    QList<QVariantMap> rootChanges;
     QList<qlonglong> seeks;
 
 public Q_SLOTS:
-    void propertiesChanged(const QString &, const QVariantMap &changed, const QStringList &) {
-        changes.append(changed);
+    void propertiesChanged(const QString &interface, const QVariantMap &changed,
+                           const QStringList &) {
+        (interface == "org.mpris.MediaPlayer2" ? rootChanges : changes).append(changed);
     }
     void seeked(qlonglong position) { seeks.append(position); }
 };
@@ -59,10 +61,10 @@ class MediaControlsTest : public QObject {
                               "org.mpris.MediaPlayer2.Player");
         return player.property(name.toLatin1());
     }
-    QDBusMessage call(const QString &method, const QVariantList &arguments) {
-        QDBusMessage message =
-            QDBusMessage::createMethodCall(MediaControls::serviceName, MediaControls::objectPath,
-                                           "org.mpris.MediaPlayer2.Player", method);
+    QDBusMessage call(const QString &method, const QVariantList &arguments,
+                      const QString &interface = "org.mpris.MediaPlayer2.Player") {
+        QDBusMessage message = QDBusMessage::createMethodCall(
+            MediaControls::serviceName, MediaControls::objectPath, interface, method);
         message.setArguments(arguments);
         // Asynchronously: the answer comes from this thread's own event loop.
         QDBusPendingCall pending = QDBusConnection::sessionBus().asyncCall(message);
@@ -92,9 +94,55 @@ private Q_SLOTS:
             std::make_unique<AppDelegate>(QStringList{"sonavel"}, test_support::headlessEngine());
         delegate->applicationDidFinishLaunching();
         listener.changes.clear();
+        listener.rootChanges.clear();
         listener.seeks.clear();
     }
     void cleanup() { delegate.reset(); }
+
+    void fullScreenFromTheDesktopWhileAFilmIsShown() {
+        QDBusInterface root(MediaControls::serviceName, MediaControls::objectPath,
+                            "org.mpris.MediaPlayer2");
+        const auto setFullscreen = [&](bool on) {
+            call("Set",
+                 {"org.mpris.MediaPlayer2", "Fullscreen", QVariant::fromValue(QDBusVariant(on))},
+                 "org.freedesktop.DBus.Properties");
+        };
+        const auto announced = [&](const QString &name, bool value) {
+            return QTest::qWaitFor(
+                [&] {
+                    return !listener.rootChanges.isEmpty() &&
+                           listener.rootChanges.last().value(name) == QVariant(value);
+                },
+                timeoutMs);
+        };
+
+        // A song can neither be put in full screen nor asked to.
+        manager().loadMedia(test_support::placeFixture("tone.mp3", folder->path(), "a.mp3"));
+        QTRY_VERIFY_WITH_TIMEOUT(manager().isPlaying(), timeoutMs);
+        QCOMPARE(root.property("CanSetFullscreen").toBool(), false);
+        setFullscreen(true);
+        QVERIFY(!delegate->isInCustomFullScreen());
+        QCOMPARE(root.property("Fullscreen").toBool(), false);
+
+        // A film can, both ways, and every change is announced, whoever made it.
+        manager().loadMedia(QUrl::fromLocalFile(test_support::fixture("clip.mp4")));
+        QVERIFY(announced("CanSetFullscreen", true));
+        setFullscreen(true);
+        QVERIFY(delegate->isInCustomFullScreen());
+        QCOMPARE(root.property("Fullscreen").toBool(), true);
+        QVERIFY(announced("Fullscreen", true));
+        setFullscreen(false);
+        QVERIFY(!delegate->isInCustomFullScreen());
+        QVERIFY(announced("Fullscreen", false));
+        delegate->toggleCustomFullScreen();
+        QVERIFY(announced("Fullscreen", true));
+
+        // A song after the film in full screen leaves it: nothing on screen would lead out.
+        manager().loadMedia(test_support::placeFixture("tone.mp3", folder->path(), "a.mp3"));
+        QTRY_VERIFY_WITH_TIMEOUT(!delegate->isInCustomFullScreen(), timeoutMs);
+        QVERIFY(announced("Fullscreen", false));
+        QCOMPARE(root.property("CanSetFullscreen").toBool(), false);
+    }
 
     void statusMetadataAndChangesReachTheDesktop() {
         QVERIFY(QDBusConnection::sessionBus().interface()->isServiceRegistered(
