@@ -13,7 +13,7 @@ packages="cmake g++ make pkg-config qt6-base-dev libqt6opengl6-dev qt6-svg-dev l
 if [ "$purpose" = test ]; then
     packages="$packages ffmpeg xvfb xauth dbus libglib2.0-bin xdg-utils shared-mime-info
         desktop-file-utils appstream libbenchmark-dev mpv trayer xdotool playerctl imagemagick
-        weston mutter haskell-status-notifier-item-utils"
+        weston mutter kwin-wayland haskell-status-notifier-item-utils"
 fi
 if [ "$purpose" = fuzz ]; then
     packages="$packages clang libclang-rt-14-dev"

@@ -179,6 +179,8 @@ void ContentView::startUp() {
         if (!file.isEmpty())
             playerManager_.loadMedia(file);
     }
+    // Laid out for it now, not on the next turn: the window may be shown at once, at its size.
+    redraw();
     resetMouseTimer();
     setupKeyboardMonitor();
     startFullScreenMonitor();

@@ -2,11 +2,13 @@
 #include "app/main_menu.h"
 #include "app/window_fitting.h"
 #include "app/window_frame_text.h"
+#include "app/window_placement.h"
 #include "desktop/tray_icon.h"
 #include "desktop/window_system.h"
 #include "i18n/localization.h"
 #include "playback/load_error.h"
 #include "playback/player_manager.h"
+#include "support/kwin_windows.h"
 #include "support/test_support.h"
 #include "views/open_panel.h"
 #include "views/style.h"
@@ -114,6 +116,22 @@ private:
     QByteArray startupInfo_;
 };
 
+// The main window's frame when it is first shown: what the desktop places.
+class FirstShowRecorder : public QObject {
+public:
+    FirstShowRecorder() { qApp->installEventFilter(this); }
+    std::optional<QRect> geometry;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (event->type() == QEvent::Show && !geometry) {
+            if (auto *window = qobject_cast<QMainWindow *>(watched))
+                geometry = window->geometry();
+        }
+        return false;
+    }
+};
+
 } // namespace
 
 class WindowTest : public QObject {
@@ -204,25 +222,29 @@ private Q_SLOTS:
                                    << "centred" << QSize(480, 300);
         QTest::newRow("off every screen") << "{{-50000, -50000}, {640, 420}}"
                                           << "centred" << QSize(640, 420);
+        // Shrunk to the screen: its whole usable area.
         QTest::newRow("too large") << "{{0, 0}, {100000, 100000}}"
-                                   << "{{0, 0}, {1440, 900}}" << QSize(1440, 900);
+                                   << "screen" << QSize();
         QTest::newRow("astronomic") << "{{-1e12, -1e12}, {3e12, 3e12}}"
-                                    << "{{0, 0}, {1440, 900}}" << QSize(1440, 900);
+                                    << "screen" << QSize();
     }
     void storedFrameIsRestoredUnlessUnusable() {
         QFETCH(QString, stored);
         QFETCH(QString, expected);
         QFETCH(QSize, sizeOnly);
         QSettings().setValue("windowFrame", stored);
-        QCOMPARE(QGuiApplication::primaryScreen()->availableGeometry(), QRect(0, 0, 1440, 900));
+        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+        QVERIFY(available.contains(QRect(0, 0, 1024, 768)));
         auto delegate = launch();
         QVERIFY(QTest::qWaitForWindowExposed(delegate->window()));
         if (!positionsAreSonavels()) {
-            QTRY_COMPARE(delegate->window()->size(), sizeOnly);
+            QTRY_COMPARE(delegate->window()->size(),
+                         sizeOnly.isValid() ? sizeOnly : available.size());
             return;
         }
-        const QRect frame = expected == "centred"
-                                ? centredFrame()
+        const QRect frame = expected == "centred" ? centredFrame()
+                            : expected == "screen"
+                                ? available
                                 : window_frame_text::fromString(expected)->toRect();
         QCOMPARE(delegate->window()->geometry(), frame);
     }
@@ -238,8 +260,12 @@ private Q_SLOTS:
         {
             auto delegate = launch({"sonavel", test_support::fixture("tone.wav")});
             QVERIFY(QTest::qWaitForWindowExposed(delegate->window()));
-            if (positionsAreSonavels())
-                QCOMPARE(delegate->window()->geometry().topLeft(), centredFrame().topLeft());
+            const QRect shown = delegate->window()->geometry();
+            if (positionsAreSonavels()) {
+                QCOMPARE(shown,
+                         QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, shown.size(),
+                                             delegate->window()->screen()->availableGeometry()));
+            }
             QTRY_VERIFY_WITH_TIMEOUT(delegate->playerManager()->currentTime() > 0.1, timeoutMs);
             delegate->saveWindowPosition();
         }
@@ -352,6 +378,101 @@ private Q_SLOTS:
         QCOMPARE(window_frame_text::fromString(storedFrame())->topLeft(), QPointF(12, 34));
     }
 
+    // The desktop places a window at the size it first shows with: that is the size of what
+    // it plays, so the window never grows past the screen from where it was put.
+    void firstShowIsAtTheSizeOfWhatPlays() {
+        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+        {
+            FirstShowRecorder shown;
+            auto song = launch({"sonavel", test_support::fixture("tone.mp3")});
+            QVERIFY(shown.geometry);
+            QVERIFY(shown.geometry->width() >= 700 && shown.geometry->height() >= 450);
+            if (positionsAreSonavels()) {
+                QCOMPARE(*shown.geometry, QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter,
+                                                              shown.geometry->size(), available));
+            }
+            QTRY_VERIFY_WITH_TIMEOUT(song->playerManager()->currentTime() > 0.1, timeoutMs);
+            compareFrame(song->window()->geometry(), *shown.geometry);
+        }
+        {
+            FirstShowRecorder shown;
+            auto film = launch({"sonavel", test_support::fixture("full-hd.mp4")});
+            // Nothing shows before the film's size is known.
+            QVERIFY(!shown.geometry);
+            QTRY_VERIFY_WITH_TIMEOUT(shown.geometry, timeoutMs);
+            const std::optional<QRectF> fitted = window_frame_text::fromString(storedFrame());
+            QVERIFY(fitted);
+            QVERIFY(fitted->width() > 1000);
+            compareFrame(*shown.geometry, fitted->toRect());
+            QVERIFY(QTest::qWaitForWindowExposed(film->window()));
+            compareFrame(film->window()->geometry(), fitted->toRect());
+        }
+        // A film that cannot be played says so at once: no size will come to wait for.
+        QSettings().remove("windowFrame");
+        QTemporaryDir folder;
+        const QUrl broken = test_support::placeFixture("random.mp3", folder.path(), "broken.mp4");
+        FirstShowRecorder shown;
+        auto film = launch({"sonavel", broken.toLocalFile()});
+        QTRY_VERIFY_WITH_TIMEOUT(!film->playerManager()->loadError().isEmpty(), timeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(shown.geometry, WindowPlacement::firstShowWaitMs / 2);
+        QVERIFY(storedFrame().isEmpty());
+    }
+
+    // KWin keeps a window where it placed it, and grows it from there: only a window placed
+    // at its full size stays whole on the output.
+    void desktopPlacesTheWindowWholeOnItsOutput() {
+        if (!kwin::isRunning())
+            QSKIP("needs KWin: run through tests/on_kwin.sh");
+        const qint64 pid = QCoreApplication::applicationPid();
+        const auto placed = [&](QMainWindow *window, auto ready) {
+            return kwin::waitForWindow(
+                pid,
+                [&](const kwin::Window &placed) {
+                    return placed.frame.size() == window->frameGeometry().size() && ready(placed);
+                },
+                timeoutMs);
+        };
+        const auto whole = [](const kwin::Window &placed) {
+            return !placed.fullScreen && placed.output.usable.contains(placed.frame);
+        };
+        const auto describe = [](const std::optional<kwin::Window> &placed) {
+            return placed ? window_frame_text::toString(placed->frame) : QStringLiteral("none");
+        };
+
+        auto delegate = launch({"sonavel", test_support::fixture("full-hd.mp4")});
+        QTRY_VERIFY_WITH_TIMEOUT(delegate->window()->isVisible(), timeoutMs);
+        std::optional<kwin::Window> shown = placed(delegate->window(), whole);
+        QVERIFY2(shown && whole(*shown), qPrintable(describe(shown)));
+        QVERIFY(shown->frame.width() > 1000);
+        delegate.reset();
+
+        // A small film, then a larger one handed over: the window is placed anew, whole.
+        delegate = launch({"sonavel", test_support::fixture("clip.mp4")});
+        QTRY_VERIFY_WITH_TIMEOUT(delegate->window()->isVisible(), timeoutMs);
+        shown = placed(delegate->window(), whole);
+        QVERIFY2(shown && whole(*shown), qPrintable(describe(shown)));
+        delegate->openFileHandedOver(QUrl::fromLocalFile(test_support::fixture("full-hd.mp4")));
+        QTRY_VERIFY_WITH_TIMEOUT(delegate->window()->width() > 1000, timeoutMs);
+        shown = placed(delegate->window(), whole);
+        QVERIFY2(shown && whole(*shown), qPrintable(describe(shown)));
+
+        // Full screen covers the output; leaving gives the windowed size back, still whole.
+        const QSize windowed = delegate->window()->size();
+        delegate->enterCustomFullScreen();
+        shown = kwin::waitForWindow(
+            pid,
+            [](const kwin::Window &placed) {
+                return placed.fullScreen && placed.frame == placed.output.geometry;
+            },
+            timeoutMs);
+        QVERIFY2(shown && shown->fullScreen, qPrintable(describe(shown)));
+        QCOMPARE(shown->frame, shown->output.geometry);
+        delegate->exitCustomFullScreen();
+        QTRY_COMPARE_WITH_TIMEOUT(delegate->window()->size(), windowed, timeoutMs);
+        shown = placed(delegate->window(), whole);
+        QVERIFY2(shown && whole(*shown), qPrintable(describe(shown)));
+    }
+
     void largeVideoIsShrunkToTheScreen() {
         auto delegate = launch();
         QVERIFY(QTest::qWaitForWindowExposed(delegate->window()));
@@ -406,8 +527,8 @@ private Q_SLOTS:
                  (QList<QKeySequence>{QKeySequence("Ctrl+Meta+F"), QKeySequence("F11")}));
 
         // The full-screen keys toggle, also while the menu bar is hidden.
-        if (!test_support::focusWindow(*window))
-            QSKIP("this compositor has no keyboard to focus the window with");
+        if (!test_support::canSendShortcuts(*window))
+            QSKIP("shortcuts cannot be sent to a window here (see canSendShortcuts)");
         QTest::keyClick(window, Qt::Key_F, Qt::ControlModifier | Qt::MetaModifier);
         QVERIFY(delegate->isInCustomFullScreen());
         QVERIFY(!window->menuBar()->isVisible());
@@ -427,8 +548,8 @@ private Q_SLOTS:
 
     void openCommandAndHandedOverFiles() {
         auto delegate = launch();
-        if (!test_support::focusWindow(*delegate->window()))
-            QSKIP("this compositor has no keyboard to focus the window with");
+        if (!test_support::canSendShortcuts(*delegate->window()))
+            QSKIP("shortcuts cannot be sent to a window here (see canSendShortcuts)");
         open_panel::setRunner([](QFileDialog &dialog) {
             dialog.selectUrl(QUrl::fromLocalFile(test_support::fixture("tone.wav")));
             return int(QDialog::Accepted);
@@ -492,8 +613,8 @@ private Q_SLOTS:
 
     void closingTheWindowQuits() {
         auto delegate = launch();
-        if (!test_support::focusWindow(*delegate->window()))
-            QSKIP("this compositor has no keyboard to focus the window with");
+        if (!test_support::canSendShortcuts(*delegate->window()))
+            QSKIP("shortcuts cannot be sent to a window here (see canSendShortcuts)");
         // Quitting needs a running event loop: close the window from inside one.
         // Ctrl+W closes it.
         QTimer::singleShot(0, delegate->window(), [&] {
