@@ -406,6 +406,9 @@ private Q_SLOTS:
             compareFrame(*shown.geometry, fitted->toRect());
             QVERIFY(QTest::qWaitForWindowExposed(film->window()));
             compareFrame(film->window()->geometry(), fitted->toRect());
+            // The room for the picture keeps the film's shape, with the menu bar counted.
+            const QWidget *content = film->window()->centralWidget();
+            QTRY_VERIFY(qAbs(content->width() * 1080.0 / 1920 + 60 - content->height()) <= 2);
         }
         // A film that cannot be played says so at once: no size will come to wait for.
         QSettings().remove("windowFrame");
