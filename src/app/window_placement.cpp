@@ -61,9 +61,11 @@ void WindowPlacement::show() {
     if (hasShown_)
         return;
     hasShown_ = true;
-    if (!fittedBeforeShow_)
+    // Shown meanwhile by a hand-over bringing it forward, it is placed already.
+    const bool placed = window_.isVisible();
+    if (!placed && !fittedBeforeShow_)
         placeAtLaunch();
-    else if (window_system::desktopPlacesWindows())
+    else if (!placed && window_system::desktopPlacesWindows())
         // The compositor's first answers count from the show, not from the fit.
         sizeHeldSince_.start();
     window_.show();
@@ -126,12 +128,13 @@ void WindowPlacement::fitToVideo(QSizeF size) {
     const QRectF usable =
         screen->availableGeometry().marginsRemoved(decorations).adjusted(0, menuHeight, 0, 0);
     const QRect fitted = fitWindowFrame(size, usable).toRect().adjusted(0, -menuHeight, 0, 0);
-    if (!hasShown_)
+    const bool shown = window_.isVisible();
+    if (!shown)
         fittedBeforeShow_ = true;
     const bool grows = fitted.width() > window_.width() || fitted.height() > window_.height();
     if (!window_system::desktopPlacesWindows())
         window_.setGeometry(fitted);
-    else if (hasShown_ && grows && isAsSonavelLeftIt())
+    else if (shown && grows && isAsSonavelLeftIt())
         placeAgain(fitted.size());
     else
         holdSize(fitted.size());
@@ -150,7 +153,11 @@ void WindowPlacement::placeAgain(QSize size) {
 }
 
 void WindowPlacement::reexposeOnceShown() {
-    if (QWindow *handle = window_.windowHandle()) {
+    QWindow *handle = window_.windowHandle();
+    if (handle && handle->isExposed()) {
+        QMetaObject::invokeMethod(this, &WindowPlacement::reexposeNativeChildren,
+                                  Qt::QueuedConnection);
+    } else if (handle) {
         awaitingExpose_ = true;
         handle->removeEventFilter(this);
         handle->installEventFilter(this);

@@ -785,6 +785,14 @@ private Q_SLOTS:
         QVERIFY(inked.mid(numberEnd).contains(true));
     }
 
+    void filmNamedAtLaunchShowsItsPicture() {
+        // The window first shows with the video's surface already in it.
+        delegate = std::make_unique<AppDelegate>(
+            QStringList{"sonavel", test_support::fixture("clip.mp4")}, renderingEngine());
+        delegate->applicationDidFinishLaunching();
+        QVERIFY(videoShowsClip());
+    }
+
     void videoShowsItsPictureWhateverCameBefore() {
         // Opened while the window is minimized (on Wayland only the desktop can bring a
         // minimised window back).
