@@ -113,6 +113,11 @@ void AppDelegate::restoreVolume() {
         // A film that fails gives no size to wait for.
         if (placement_ && !isFilmLoading())
             placement_->stopWaitingForFilm();
+        // A song that follows a film in full screen has no picture to fill it, nor a button
+        // to leave it. (Full screen asked for while the song plays is left alone.)
+        if (playerManager_->player() && !playerManager_->isVideo() &&
+            playerManager_->loadSerial() != loadAtFullScreen_)
+            exitCustomFullScreen();
     });
 }
 
@@ -227,16 +232,7 @@ void AppDelegate::saveWindowPosition() {
 }
 
 void AppDelegate::resizeAndPositionWindow(QSizeF size, bool isVideo) {
-    if (!window_)
-        return;
-    // A song that follows a film in full screen has no picture to fill it, nor a button to
-    // leave it. (Full screen asked for while the song plays is left alone.)
-    if (!isVideo) {
-        if (playerManager_->loadSerial() != loadAtFullScreen_)
-            exitCustomFullScreen();
-        return;
-    }
     // In full screen the window keeps the screen; leaving gives back the frame from before.
-    if (!isInCustomFullScreen())
+    if (window_ && isVideo && !isInCustomFullScreen())
         placement_->fitToVideo(size);
 }
