@@ -29,8 +29,9 @@ private:
     void requestState(QMainWindow &window);
     void restoreWindowedFrame(QMainWindow &window) const;
 
-    // An answer from the window system this soon after a request may belong to an older one.
-    static constexpr qint64 lateAnswerMs = 500;
+    // An answer from the window system this soon after a request may belong to an older one
+    // (a compositor on a busy machine was seen to answer a second late).
+    static constexpr qint64 lateAnswerMs = 1500;
     bool isActive_ = false;
     QElapsedTimer lastRequest_;
     std::optional<QRect> savedWindowFrame_;

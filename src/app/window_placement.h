@@ -43,7 +43,9 @@ public:
     // Long enough for a film's first picture on a busy machine; short enough that a film
     // that never gives its size does not leave the user waiting long for the window.
     static constexpr int firstShowWaitMs = 2000;
-    static constexpr qint64 lateResizeMs = 1000;
+    // How long a given size is held against other answers: a compositor on a busy machine was
+    // seen to answer a second late; a user's own resize soon after is undone at most once.
+    static constexpr qint64 lateResizeMs = 2000;
 
 Q_SIGNALS:
     void firstShown();
