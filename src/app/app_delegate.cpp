@@ -74,6 +74,8 @@ void AppDelegate::applicationDidFinishLaunching() {
             if (!launchToken.isEmpty())
                 window_system::bringForward(*window_, launchToken);
         }
+        if (pendingForward_)
+            window_system::bringForward(*window_, *std::exchange(pendingForward_, std::nullopt));
     });
     setupMenuBarIcon();
     setupMediaControls();
@@ -176,8 +178,17 @@ void AppDelegate::playPendingHandOver() {
 }
 
 void AppDelegate::bringWindowForward(const QByteArray &activationToken) {
-    if (window_)
-        window_system::bringForward(*window_, activationToken);
+    if (!window_)
+        return;
+    // Asked for before the window first showed (a hand-over while a film loads): it comes
+    // forward when it first shows, at the size of what then plays.
+    if (placement_ && !placement_->hasShown()) {
+        pendingForward_ = activationToken;
+        if (!isFilmLoading())
+            placement_->stopWaitingForFilm();
+        return;
+    }
+    window_system::bringForward(*window_, activationToken);
 }
 
 bool AppDelegate::eventFilter(QObject *watched, QEvent *event) {

@@ -11,6 +11,7 @@
 #include <QUrl>
 
 #include <memory>
+#include <optional>
 
 class QMainWindow;
 class PlayerManager;
@@ -102,4 +103,6 @@ private:
     QPointer<WindowPlacement> placement_;
     QUrl pendingHandOver_;
     QByteArray pendingActivationToken_;
+    // A request to come forward made before the window first showed.
+    std::optional<QByteArray> pendingForward_;
 };

@@ -52,8 +52,9 @@ void WindowPlacement::showFirstTime(bool waitForFilm, std::function<void()> show
 }
 
 void WindowPlacement::stopWaitingForFilm() {
+    // On the next turn, when the views have caught up with what now plays.
     if (isWaitingForFilm())
-        show();
+        firstShowDeadline_.start(0);
 }
 
 void WindowPlacement::show() {

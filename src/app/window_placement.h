@@ -26,7 +26,8 @@ public:
     // fitToVideo() has sized it or waitForFilm() says to stop waiting, whichever comes first.
     // Until then the window stays hidden, so nothing half-laid-out is ever seen.
     void showFirstTime(bool waitForFilm, std::function<void()> shown);
-    // A film that will not give its size (it failed): the window shows now.
+    // A film that will not give its size (it failed, or something else plays now): the window
+    // shows once the views have caught up.
     void stopWaitingForFilm();
     bool isWaitingForFilm() const { return firstShowDeadline_.isActive(); }
     bool hasShown() const { return hasShown_; }

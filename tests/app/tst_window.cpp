@@ -410,6 +410,20 @@ private Q_SLOTS:
             const QWidget *content = film->window()->centralWidget();
             QTRY_VERIFY(qAbs(content->width() * 1080.0 / 1920 + 60 - content->height()) <= 2);
         }
+        {
+            // A song handed over while the film loads: the window shows at once, placed for it.
+            FirstShowRecorder shown;
+            auto film = launch({"sonavel", test_support::fixture("full-hd.mp4")});
+            film->openFileHandedOver(QUrl::fromLocalFile(test_support::fixture("tone.mp3")));
+            QTRY_COMPARE_WITH_TIMEOUT(film->playerManager()->fileName(), QString("tone.mp3"),
+                                      timeoutMs);
+            QTRY_VERIFY_WITH_TIMEOUT(shown.geometry, timeoutMs);
+            QVERIFY(shown.geometry->width() >= 700 && shown.geometry->height() >= 450);
+            if (positionsAreSonavels()) {
+                QCOMPARE(*shown.geometry, QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter,
+                                                              shown.geometry->size(), available));
+            }
+        }
         // A film that cannot be played says so at once: no size will come to wait for.
         QSettings().remove("windowFrame");
         QTemporaryDir folder;
