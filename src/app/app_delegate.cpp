@@ -48,6 +48,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     playerManager_ = std::make_unique<PlayerManager>(engineOptions_);
     playerManager_->setWindowDelegate(this);
     restoreVolume();
+    followPlayback();
 
     window_ = std::make_unique<QMainWindow>();
     placement_ = new WindowPlacement(*window_, this);
@@ -109,7 +110,10 @@ void AppDelegate::restoreVolume() {
     // A garbled value is full volume.
     savedVolume_ = ok && std::isfinite(stored) && stored >= 0 && stored <= 1 ? stored : 1.0;
     playerManager_->setVolume(savedVolume_);
-    // Remembered when it changes, however it was changed; looked at once per batch of changes.
+}
+
+void AppDelegate::followPlayback() {
+    // Looked at once per batch of changes, however they were made.
     new StateObserver(*playerManager_, this, [this] {
         saveVolume();
         // A film that fails gives no size to wait for.
@@ -207,7 +211,11 @@ void AppDelegate::enterCustomFullScreen() {
     if (!window_ || isInCustomFullScreen())
         return;
     loadAtFullScreen_ = playerManager_->loadSerial();
-    customFullScreen_.enter(*window_);
+    // A windowed size still held against late answers is the one to come back to, and would
+    // fight the full screen's if still held.
+    const std::optional<QSize> windowedSize = placement_->heldSize();
+    placement_->releaseSize();
+    customFullScreen_.enter(*window_, windowedSize);
     announceFullScreen();
 }
 

@@ -85,6 +85,9 @@ private:
     bool isFilmLoading() const;
     void playPendingHandOver();
     void restoreVolume();
+    // What the shell does as playback changes: the volume remembered, the first show of a
+    // film that fails, leaving full screen for a song.
+    void followPlayback();
     void saveVolume();
 
     QStringList arguments_;

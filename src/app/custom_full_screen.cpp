@@ -14,10 +14,12 @@ void setMenuBarShown(QMainWindow &window, bool shown) {
 
 } // namespace
 
-void CustomFullScreen::enter(QMainWindow &window) {
+void CustomFullScreen::enter(QMainWindow &window, std::optional<QSize> windowedSize) {
     if (isActive_)
         return;
     savedWindowFrame_ = window.geometry();
+    if (windowedSize)
+        savedWindowFrame_->setSize(*windowedSize);
     isActive_ = true;
     setMenuBarShown(window, false);
     // Only the state changes: the native window, and the video surface in it, stay as they are.

@@ -17,7 +17,9 @@ public:
     // The window's frame (client area) just before the mode was last entered.
     const std::optional<QRect> &savedWindowFrame() const { return savedWindowFrame_; }
 
-    void enter(QMainWindow &window);
+    // `windowedSize`: the size the window is about to have, when the window system has not
+    // yet given it the one it was last asked for.
+    void enter(QMainWindow &window, std::optional<QSize> windowedSize = std::nullopt);
     void exit(QMainWindow &window);
     // The desktop may take the window out of full screen by itself (a key of its own, say):
     // then Sonavel leaves its mode too.

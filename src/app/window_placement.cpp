@@ -13,6 +13,8 @@
 #include <QStyle>
 #include <QWindow>
 
+#include <algorithm>
+
 namespace {
 
 const QString windowFrameKey = QStringLiteral("windowFrame");
@@ -35,10 +37,12 @@ std::optional<QRectF> storedFrame() {
 } // namespace
 
 WindowPlacement::WindowPlacement(QMainWindow &window, QObject *parent)
-    : QObject(parent), window_(window), firstShowDeadline_(this) {
+    : QObject(parent), window_(window), firstShowDeadline_(this), reexposeCheck_(this) {
     firstShowDeadline_.setSingleShot(true);
     connect(&firstShowDeadline_, &QTimer::timeout, this, &WindowPlacement::show);
     window_.installEventFilter(this);
+    reexposeCheck_.setInterval(reexposeCheckMs);
+    connect(&reexposeCheck_, &QTimer::timeout, this, &WindowPlacement::reexposeNativeChildren);
 }
 
 void WindowPlacement::showFirstTime(bool waitForFilm, std::function<void()> shown) {
@@ -154,20 +158,29 @@ void WindowPlacement::placeAgain(QSize size) {
 }
 
 void WindowPlacement::reexposeOnceShown() {
-    QWindow *handle = window_.windowHandle();
-    if (handle && handle->isExposed()) {
-        QMetaObject::invokeMethod(this, &WindowPlacement::reexposeNativeChildren,
-                                  Qt::QueuedConnection);
-    } else if (handle) {
-        awaitingExpose_ = true;
-        handle->removeEventFilter(this);
-        handle->installEventFilter(this);
-    }
+    reexposeTries_ = 0;
+    reexposeCheck_.start();
 }
 
 void WindowPlacement::reexposeNativeChildren() {
-    // Qt 6.4's Wayland shell does not expose a child window (the video's surface) that is shown
-    // together with its top-level: it stays blank until its container is shown again on its own.
+    // Qt 6.4's Wayland shell does not always expose a child window (the video's surface) that
+    // is shown together with its top-level: it stays blank until its container is shown again
+    // on its own, which may take more than one go. Looked at until all are exposed, a while.
+    const QWindow *handle = window_.windowHandle();
+    if (!handle || !window_.isVisible() || ++reexposeTries_ > maxReexposeTries) {
+        reexposeCheck_.stop();
+        return;
+    }
+    if (!handle->isExposed())
+        return;
+    const QList<QWindow *> surfaces = handle->findChildren<QWindow *>(Qt::FindDirectChildrenOnly);
+    const bool blank = std::any_of(surfaces.begin(), surfaces.end(), [](const QWindow *surface) {
+        return surface->isVisible() && !surface->isExposed();
+    });
+    if (!blank) {
+        reexposeCheck_.stop();
+        return;
+    }
     for (QWidget *child : window_.findChildren<QWidget *>()) {
         if (child->inherits("QWindowContainer") && !child->isHidden()) {
             child->hide();
@@ -180,6 +193,12 @@ bool WindowPlacement::isAsSonavelLeftIt() const {
     // A window the user resized (or the desktop maximised) is theirs: it is resized as asked,
     // never taken away and placed again.
     return window_.windowState() == Qt::WindowNoState && window_.size() == heldSize_;
+}
+
+std::optional<QSize> WindowPlacement::heldSize() const {
+    if (sizeHeldSince_.isValid() && sizeHeldSince_.elapsed() < lateResizeMs)
+        return heldSize_;
+    return std::nullopt;
 }
 
 void WindowPlacement::holdSize(QSize size) {
@@ -201,12 +220,6 @@ void WindowPlacement::saveFrame() {
 }
 
 bool WindowPlacement::eventFilter(QObject *watched, QEvent *event) {
-    if (awaitingExpose_ && watched == window_.windowHandle() && event->type() == QEvent::Expose &&
-        window_.windowHandle()->isExposed()) {
-        awaitingExpose_ = false;
-        QMetaObject::invokeMethod(this, &WindowPlacement::reexposeNativeChildren,
-                                  Qt::QueuedConnection);
-    }
     // A compositor may answer an older request with another size just after a fit or after
     // leaving full screen (mutter does on first showing the window, weston on leaving): the
     // size is asked for again, for a short while only, so as never to fight the desktop.
@@ -214,7 +227,12 @@ bool WindowPlacement::eventFilter(QObject *watched, QEvent *event) {
         sizeHeldSince_.elapsed() < lateResizeMs && window_.size() != heldSize_ &&
         window_.windowState() == Qt::WindowNoState) {
         QMetaObject::invokeMethod(
-            this, [this] { window_.resize(heldSize_); }, Qt::QueuedConnection);
+            this,
+            [this] {
+                if (heldSize())
+                    window_.resize(heldSize_);
+            },
+            Qt::QueuedConnection);
     }
     return QObject::eventFilter(watched, event);
 }

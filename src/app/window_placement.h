@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <optional>
 
 class QMainWindow;
 
@@ -40,6 +41,10 @@ public:
     // Gives the window `size` and, for a moment, asks again should the compositor answer with
     // another one (on Wayland, where answers may belong to an older request).
     void holdSize(QSize size);
+    // The size given and still held, if any: what the window is about to be again.
+    std::optional<QSize> heldSize() const;
+    // The size is the desktop's again (full screen begins).
+    void releaseSize() { sizeHeldSince_.invalidate(); }
 
     // Long enough for a film's first picture on a busy machine; short enough that a film
     // that never gives its size does not leave the user waiting long for the window.
@@ -67,7 +72,10 @@ private:
     std::function<void()> shown_;
     bool hasShown_ = false;
     bool fittedBeforeShow_ = false;
-    bool awaitingExpose_ = false;
+    QTimer reexposeCheck_;
+    int reexposeTries_ = 0;
+    static constexpr int reexposeCheckMs = 100;
+    static constexpr int maxReexposeTries = 30;
     // The size Sonavel last gave the window, and since when it is held against late answers.
     QSize heldSize_;
     QElapsedTimer sizeHeldSince_;

@@ -412,8 +412,11 @@ private Q_SLOTS:
         manager().setRepeatMode(RepeatMode::one);
         auto *idle = content().findChild<QTimer *>("mouseIdleTimer");
 
-        // Audio in full screen: no idle count, the bar stays.
+        // Audio in full screen: no idle count, the bar stays. (Entered once the song shows, as
+        // a person would: the audio view's least size applied meanwhile would resize a window
+        // Qt has not yet seen the compositor make full screen.)
         manager().loadMedia(QUrl::fromLocalFile(folder->filePath("a.wav")));
+        QTRY_VERIFY(window().findChild<AudioPlayerView *>()->isVisible());
         delegate->enterCustomFullScreen();
         QTRY_VERIFY_WITH_TIMEOUT(content().isFullScreen(), timeoutMs);
         // (Qt's Wayland shell drops a request made before the compositor has answered the
