@@ -7,7 +7,6 @@
 
 #include <QEvent>
 #include <QGuiApplication>
-#include <QLayout>
 #include <QMainWindow>
 #include <QScreen>
 #include <QStyle>
@@ -84,10 +83,8 @@ void WindowPlacement::show() {
 }
 
 void WindowPlacement::placeAtLaunch() {
-    // The content's minimum size (the audio view's, say) applies now rather than at the show,
+    // The content's least size (the audio view's, say) counts now rather than at the show,
     // so the window is placed at the size it is shown at.
-    if (QLayout *layout = window_.layout())
-        layout->activate();
     const QSize minimum = window_.minimumSizeHint().expandedTo(window_.minimumSize());
     const std::optional<QRectF> stored = storedFrame();
     if (window_system::desktopPlacesWindows()) {
