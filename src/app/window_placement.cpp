@@ -79,7 +79,6 @@ void WindowPlacement::show() {
         heldSize_ = window_.size();
     if (shown_)
         std::exchange(shown_, nullptr)();
-    Q_EMIT firstShown();
 }
 
 void WindowPlacement::placeAtLaunch() {

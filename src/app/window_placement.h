@@ -53,9 +53,6 @@ public:
     // seen to answer a second late; a user's own resize soon after is undone at most once.
     static constexpr qint64 lateResizeMs = 2000;
 
-Q_SIGNALS:
-    void firstShown();
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
