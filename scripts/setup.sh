@@ -12,7 +12,7 @@ packages="cmake g++ make pkg-config qt6-base-dev libqt6opengl6-dev qt6-svg-dev l
     fonts-dejavu-core fonts-noto-cjk"
 if [ "$purpose" = test ]; then
     packages="$packages ffmpeg xvfb xauth dbus libglib2.0-bin xdg-utils shared-mime-info
-        desktop-file-utils appstream libbenchmark-dev mpv trayer xdotool playerctl imagemagick
+        desktop-file-utils appstream man-db libbenchmark-dev mpv trayer xdotool playerctl imagemagick
         weston mutter kwin-wayland haskell-status-notifier-item-utils"
 fi
 if [ "$purpose" = fuzz ]; then

@@ -3,6 +3,7 @@
 // A start from the file manager while Sonavel runs should cost next to nothing, so this front
 // loads only Qt's core and network parts; the player, with libmpv and its codecs, is loaded
 // only when it is needed. The player itself settles any race between simultaneous starts.
+#include "app/command_line.h"
 #include "desktop/single_instance.h"
 #include "playback/local_file.h"
 
@@ -30,11 +31,16 @@ QString playerPath() {
 } // namespace
 
 int main(int argc, char *argv[]) {
+    const command_line::Parsed request = command_line::parse(argc, argv);
+    if (request.request != command_line::Request::play)
+        return command_line::answer(request.request);
     QString player;
     {
-        QCoreApplication application(argc, argv);
+        // Qt is given no arguments to read its own options from: every argument is a file.
+        int qtArgc = 1;
+        QCoreApplication application(qtArgc, argv);
         // The name's bytes as given: they need not be UTF-8.
-        const QUrl file = argc > 1 ? local_file::fromArgument(QByteArray(argv[1])) : QUrl();
+        const QUrl file = local_file::fromArgument(request.file);
         // One quick try: when nothing answers at once, the player takes over from here.
         if (SingleInstance().handOver(file, SingleInstance::launchToken(), 250, false))
             return 0;

@@ -1,4 +1,5 @@
 #include "app/app_delegate.h"
+#include "app/command_line.h"
 #include "desktop/single_instance.h"
 #include "playback/local_file.h"
 
@@ -8,17 +9,24 @@
 #include <cstdio>
 
 int main(int argc, char *argv[]) {
-    QApplication application(argc, argv);
+    const command_line::Parsed request = command_line::parse(argc, argv);
+    if (request.request != command_line::Request::play)
+        return command_line::answer(request.request);
+
+    // Qt is given no arguments to read its own options from: every argument is a file.
+    int qtArgc = 1;
+    QApplication application(qtArgc, argv);
+    QApplication::setApplicationVersion(QStringLiteral(SONAVEL_VERSION));
     QApplication::setOrganizationName(QStringLiteral("Sonavel"));
     QApplication::setApplicationName(QStringLiteral("Sonavel"));
     QApplication::setDesktopFileName(QStringLiteral("io.sonavel.Sonavel"));
 
-    // The file named on the command line, from its bytes: QApplication::arguments() would
-    // have decoded them, and a name that is not UTF-8 would no longer name the file.
-    const QUrl file = argc > 1 ? local_file::fromArgument(QByteArray(argv[1])) : QUrl();
+    // The file named on the command line, from its bytes: decoding them would lose a name
+    // that is not UTF-8.
+    const QUrl file = local_file::fromArgument(request.file);
     QStringList arguments = QApplication::arguments();
-    if (arguments.size() > 1)
-        arguments[1] = file.toString(QUrl::FullyEncoded);
+    if (!request.file.isEmpty())
+        arguments.append(file.toString(QUrl::FullyEncoded));
 
     SingleInstance instance;
     switch (instance.claim()) {

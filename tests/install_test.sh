@@ -7,7 +7,7 @@ trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
 for file in bin/sonavel libexec/sonavel/sonavel-player share/applications/io.sonavel.Sonavel.desktop \
     share/metainfo/io.sonavel.Sonavel.metainfo.xml \
-    share/icons/hicolor/scalable/apps/io.sonavel.Sonavel.svg; do
+    share/icons/hicolor/scalable/apps/io.sonavel.Sonavel.svg share/man/man1/sonavel.1; do
     [ -e "$prefix/$file" ] || { echo "missing: $file"; exit 1; }
 done
 update-desktop-database "$prefix/share/applications"

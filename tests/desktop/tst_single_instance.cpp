@@ -22,7 +22,8 @@ class SingleInstanceTest : public QObject {
     // added to its environment.
     std::unique_ptr<QProcess> start(const QStringList &arguments,
                                     const QMap<QString, QString> &variables = {},
-                                    const QString &errorLog = {}) {
+                                    const QString &errorLog = {},
+                                    const QString &program = QStringLiteral(SONAVEL_BINARY)) {
         auto process = std::make_unique<QProcess>();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove("XDG_ACTIVATION_TOKEN");
@@ -37,7 +38,7 @@ class SingleInstanceTest : public QObject {
             process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         else
             process->setStandardErrorFile(errorLog);
-        process->start(QStringLiteral(SONAVEL_BINARY), arguments);
+        process->start(program, arguments);
         return process;
     }
 
@@ -107,6 +108,67 @@ private Q_SLOTS:
         const QFileInfo socket(primary.socketPath());
         QVERIFY(!(socket.permissions() & (QFileDevice::ReadOther | QFileDevice::WriteOther |
                                           QFileDevice::ReadGroup | QFileDevice::WriteGroup)));
+    }
+
+    // Packagers, bug reports and help2man ask without a display; nothing else may happen.
+    void helpAndVersionAnswerAndDoNothingElse() {
+        for (const QString &program :
+             {QStringLiteral(SONAVEL_BINARY), QStringLiteral(SONAVEL_PLAYER)}) {
+            for (const QStringList &arguments : {QStringList{"--version"}, QStringList{"--help"},
+                                                 QStringList{"--version", "a.mp3"}}) {
+                const QString context = program + ' ' + arguments.join(' ');
+                auto answer = start(arguments, {{"DISPLAY", ":404"}, {"WAYLAND_DISPLAY", "none"}},
+                                    {}, program);
+                QVERIFY2(answer->waitForFinished(timeoutMs), qPrintable(context));
+                QCOMPARE(answer->exitCode(), 0);
+                const QByteArray output = answer->readAllStandardOutput();
+                QVERIFY2(output.startsWith(arguments.first() == "--help"
+                                               ? QByteArray("Usage: sonavel [FILE]\n")
+                                               : QByteArray("Sonavel " SONAVEL_VERSION "\n")),
+                         qPrintable(context + ": " + output));
+                QVERIFY2(QDir(runtime->path()).entryList(QDir::Files | QDir::System).isEmpty(),
+                         qPrintable(context));
+            }
+        }
+
+        // A running Sonavel is neither handed a file nor asked forward.
+        SingleInstance primary(runtime->path());
+        QCOMPARE(primary.claim(), SingleInstance::Claim::claimed);
+        QSignalSpy files(&primary, &SingleInstance::fileHandedOver);
+        QSignalSpy shows(&primary, &SingleInstance::activationRequested);
+        auto answer = start({"--help"});
+        QTRY_COMPARE_WITH_TIMEOUT(answer->state(), QProcess::NotRunning, timeoutMs);
+        QCOMPARE(answer->exitCode(), 0);
+        QCOMPARE(files.size() + shows.size(), 0);
+    }
+
+    void everyOtherArgumentIsAFile() {
+        SingleInstance primary(runtime->path());
+        QCOMPARE(primary.claim(), SingleInstance::Claim::claimed);
+        QSignalSpy files(&primary, &SingleInstance::fileHandedOver);
+        QSignalSpy shows(&primary, &SingleInstance::activationRequested);
+        const QList<std::pair<QStringList, QString>> cases = {
+            {{"--", "--help"}, "--help"},
+            {{"./--version"}, "--version"},
+            {{"-x.mp3"}, "-x.mp3"},
+            {{"-platform", "wayland"}, "-platform"},
+            {{"--Help"}, "--Help"},
+            {{"--", "--"}, "--"},
+            {{"tone.mp3", "--help"}, "tone.mp3"},
+        };
+        for (const auto &[arguments, name] : cases) {
+            auto second = start(arguments);
+            QVERIFY2(files.wait(timeoutMs), qPrintable(arguments.join(' ')));
+            QCOMPARE(QDir::cleanPath(files.takeFirst().first().toUrl().toLocalFile()),
+                     test_support::fixture(name));
+            QTRY_COMPARE_WITH_TIMEOUT(second->state(), QProcess::NotRunning, timeoutMs);
+            QCOMPARE(second->exitCode(), 0);
+        }
+        // "--" alone names no file: the window comes forward.
+        auto second = start({"--"});
+        QVERIFY(shows.wait(timeoutMs));
+        QTRY_COMPARE_WITH_TIMEOUT(second->state(), QProcess::NotRunning, timeoutMs);
+        QCOMPARE(files.size(), 0);
     }
 
     void leftoversOfACrashAreRecovered() {
