@@ -9,17 +9,9 @@ output=$(mkdir -p "${1:-$root/dist}" && cd "${1:-$root/dist}" && pwd)
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
 
-missing=""
-for package in dpkg-dev debhelper lintian; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q " installed$" ||
-        missing="$missing $package"
-done
-if [ -n "$missing" ]; then
-    echo "Installing:$missing"
-    $sudo apt-get update -q
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends $missing
-fi
+"$root/scripts/setup.sh" package
 if ! (cd "$root" && dpkg-checkbuilddeps) 2>/dev/null; then
+    $sudo apt-get update -q
     DEBIAN_FRONTEND=noninteractive $sudo apt-get build-dep -y -q --no-install-recommends "$root"
 fi
 

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs the Debian 12 packages Sonavel needs that are missing, then configures and builds.
-# Usage: scripts/setup.sh [build|test|fuzz]   (test also installs what the tests and benchmarks
-# use; fuzz installs clang and its fuzzer runtime and builds nothing: scripts/fuzz.sh does)
+# Usage: scripts/setup.sh [build|test|fuzz|package|package-test]   (test also installs what the
+# tests and benchmarks use; the others install only what scripts/fuzz.sh, scripts/package.sh
+# and scripts/test-package.sh need, and build nothing: those scripts build for themselves)
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,9 +16,12 @@ if [ "$purpose" = test ]; then
         desktop-file-utils appstream man-db libbenchmark-dev mpv trayer xdotool playerctl imagemagick
         weston mutter kwin-wayland haskell-status-notifier-item-utils"
 fi
-if [ "$purpose" = fuzz ]; then
-    packages="$packages clang libclang-rt-14-dev"
-fi
+case "$purpose" in
+fuzz) packages="$packages clang libclang-rt-14-dev" ;;
+package) packages="dpkg-dev debhelper lintian" ;;
+package-test) packages="dpkg-dev debhelper lintian ffmpeg xvfb xauth dbus libglib2.0-bin
+    shared-mime-info desktop-file-utils playerctl" ;;
+esac
 
 missing=""
 for package in $packages; do
@@ -36,7 +40,10 @@ if [ -n "$missing" ]; then
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends $missing
 fi
 
-[ "$purpose" = fuzz ] && exit 0
+case "$purpose" in
+build | test) ;;
+*) exit 0 ;;
+esac
 
 build=${SONAVEL_BUILD_DIR:-$root/build}
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo ${SONAVEL_CMAKE_ARGS:-} >/dev/null

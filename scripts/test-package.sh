@@ -11,7 +11,7 @@ if dpkg-query -W -f='${Status}' sonavel 2>/dev/null | grep -q " installed$"; the
     echo "test-package: a sonavel package is installed already; remove it first" >&2
     exit 1
 fi
-"$root/scripts/setup.sh" test >/dev/null
+"$root/scripts/setup.sh" package-test
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
