@@ -58,13 +58,18 @@ for attempt in $(seq 1 150); do
     [ "$(playerctl --player=sonavel status 2>/dev/null)" = Playing ] && { playing=0; break; }
     sleep 0.2
 done
-# Quit as the user would, so that it saves its settings.
-playerctl --player=sonavel metadata xesam:title
+# A volume set from the desktop is kept in the user's settings.
+playerctl --player=sonavel volume 0.5
+for attempt in $(seq 1 50); do
+    grep -qs "^volume=0.5$" "$XDG_CONFIG_HOME/Sonavel/Sonavel.conf" && break
+    sleep 0.2
+done
 dbus-send --session --print-reply --dest=org.mpris.MediaPlayer2.sonavel /org/mpris/MediaPlayer2 \
     org.mpris.MediaPlayer2.Quit >/dev/null
 wait
 exit $playing
-PLAYchmod +x "$scratch/play.sh"
+PLAY
+chmod +x "$scratch/play.sh"
 dbus-run-session -- xvfb-run -a -s "-screen 0 1280x800x24 -nolisten tcp" \
     "$scratch/play.sh" "$home/song.mp3" || fail "the installed Sonavel did not play"
 
@@ -75,6 +80,10 @@ while read -r file; do
     [ -d "$file" ] && continue
     [ -e "$file" ] || [ -L "$file" ] && left="$left $file"
 done <"$scratch/files"
+for folder in /usr/libexec/sonavel /usr/share/doc/sonavel; do
+    [ -e "$folder" ] && left="$left $folder"
+done
 [ -z "$left" ] || fail "left behind after purge:$left"
-[ -e "$XDG_CONFIG_HOME/Sonavel/Sonavel.conf" ] || fail "the user's settings went with the package"
+grep -q "^volume=0.5$" "$XDG_CONFIG_HOME/Sonavel/Sonavel.conf" ||
+    fail "the user's settings were not kept"
 echo "test-package: $(basename "$deb") built, lintian-clean, installed, played, purged"
