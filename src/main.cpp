@@ -1,5 +1,6 @@
 #include "app/app_delegate.h"
 #include "app/command_line.h"
+#include "app/termination_signals.h"
 #include "desktop/single_instance.h"
 #include "playback/local_file.h"
 
@@ -27,6 +28,12 @@ int main(int argc, char *argv[]) {
     QStringList arguments = QApplication::arguments();
     if (!request.file.isEmpty())
         arguments.append(file.toString(QUrl::FullyEncoded));
+
+    // Before the lock is taken: from then on a signal ends Sonavel as Quit does, with the
+    // lock and socket removed.
+    TerminationSignals terminationSignals;
+    QObject::connect(&terminationSignals, &TerminationSignals::received, &application,
+                     [] { QCoreApplication::quit(); });
 
     SingleInstance instance;
     switch (instance.claim()) {

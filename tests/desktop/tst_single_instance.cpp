@@ -8,6 +8,7 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 
+#include <csignal>
 #include <future>
 #include <sys/time.h>
 
@@ -169,6 +170,26 @@ private Q_SLOTS:
         QVERIFY(shows.wait(timeoutMs));
         QTRY_COMPARE_WITH_TIMEOUT(second->state(), QProcess::NotRunning, timeoutMs);
         QCOMPARE(files.size(), 0);
+    }
+
+    void aSignalEndsSonavelAsQuitDoes_data() {
+        QTest::addColumn<int>("signalNumber");
+        QTest::newRow("SIGTERM, the session ending") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+    }
+    void aSignalEndsSonavelAsQuitDoes() {
+        QFETCH(int, signalNumber);
+        auto player = start({}, {}, {}, QStringLiteral(SONAVEL_PLAYER));
+        const QString lock = runtime->filePath("io.sonavel.Sonavel.lock");
+        const QString socket = SingleInstance(runtime->path()).socketPath();
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(lock) && QFile::exists(socket), timeoutMs);
+        QCOMPARE(::kill(pid_t(player->processId()), signalNumber), 0);
+        QVERIFY(player->waitForFinished(timeoutMs));
+        QCOMPARE(player->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(player->exitCode(), 0);
+        QVERIFY(!QFile::exists(lock));
+        QVERIFY(!QFile::exists(socket));
     }
 
     void leftoversOfACrashAreRecovered() {
