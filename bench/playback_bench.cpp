@@ -2,8 +2,12 @@
 //   playback_bench start FILE...   loadMedia to the first time report (fresh and warm engine)
 //   playback_bench switch FILE     end of one track to the next one's time advancing, in `all`
 //                                  mode, over a folder of copies of FILE
+//   playback_bench resume FILE     remembered positions: the state file with 1,000 entries,
+//                                  reading it, and loadMedia with the offer taken at once to
+//                                  the first time report at the remembered position
 #include "playback/media_player.h"
 #include "playback/player_manager.h"
+#include "playback/resume_store.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -107,6 +111,58 @@ void trackSwitch(const QString &path) {
                 median(switches), *std::max_element(switches.begin(), switches.end()));
 }
 
+void resume(const QString &path) {
+    QTemporaryDir state;
+    const QString statePath = state.filePath(QStringLiteral("sonavel/positions.json"));
+    {
+        ResumeStore full(statePath);
+        for (int i = 0; i < ResumeStore::capacity; ++i)
+            full.remember("/home/someone/Videos/A Film of Some Length (2024)/"
+                          "A.Film.of.Some.Length.2024.1080p.WEB." +
+                              QByteArray::number(i) + ".mkv",
+                          4'000'000'000LL + i, {1234.5, 2, 3});
+        full.save();
+    }
+    std::printf("state file with %lld entries: %lld bytes\n", qlonglong(ResumeStore::capacity),
+                qlonglong(QFileInfo(statePath).size()));
+
+    std::vector<double> reads;
+    for (int run = 0; run < 15; ++run) {
+        QElapsedTimer clock;
+        clock.start();
+        ResumeStore store(statePath);
+        store.find("/nothing", 0);
+        reads.push_back(clock.nsecsElapsed() / 1e6);
+    }
+    std::printf("reading it on first use: median %.2f ms\n", median(reads));
+
+    const QUrl file = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
+    const QByteArray location = QFile::encodeName(QFileInfo(path).absoluteFilePath());
+    std::vector<double> jumps;
+    for (int run = 0; run < 9; ++run) {
+        ResumeStore store(statePath);
+        PlayerManager manager(headless());
+        manager.setResumeStore(&store);
+        // Past the middle, where nothing has been read ahead.
+        store.remember(location, QFileInfo(path).size(), {200, {}, {}});
+        QElapsedTimer clock;
+        QEventLoop loop;
+        clock.start();
+        manager.loadMedia(file);
+        manager.takeResumeOffer();
+        QObject::connect(manager.player().get(), &MediaPlayer::timeReported, &loop,
+                         [&](double seconds) {
+                             if (seconds >= 200)
+                                 loop.quit();
+                         });
+        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+        loop.exec();
+        jumps.push_back(clock.nsecsElapsed() / 1e6);
+    }
+    std::printf("opening it and taking the offer, to playing at 3:20: median %.1f ms\n",
+                median(jumps));
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -116,8 +172,10 @@ int main(int argc, char **argv) {
         start(arguments.mid(1));
     } else if (arguments.size() == 2 && arguments.first() == QLatin1String("switch")) {
         trackSwitch(arguments.at(1));
+    } else if (arguments.size() == 2 && arguments.first() == QLatin1String("resume")) {
+        resume(arguments.at(1));
     } else {
-        std::fprintf(stderr, "usage: playback_bench start FILE... | switch FILE\n");
+        std::fprintf(stderr, "usage: playback_bench start FILE... | switch FILE | resume FILE\n");
         return 2;
     }
     return 0;

@@ -13,6 +13,8 @@ echo "== Track switch in 'all' mode"
 "$build/bench/playback_bench" switch "$fixtures/tone.wav" 2>/dev/null
 echo "== loadMedia to the first time report"
 "$build/bench/playback_bench" start "$fixtures/tone.mp3" "$fixtures/clip.mp4" 2>/dev/null
+echo "== Remembered positions"
+"$build/bench/playback_bench" resume "$fixtures/six-minutes.mkv" 2>/dev/null
 echo "== Bare mpv, process start to playback start"
 python3 "$root/bench/bare_mpv_start.py" "$fixtures/tone.mp3" "$fixtures/clip.mp4"
 

@@ -14,6 +14,7 @@ export XDG_RUNTIME_DIR="$scratch/runtime"
 export XDG_CONFIG_HOME="$scratch/config"
 export XDG_DATA_HOME="$scratch/data"
 export XDG_CACHE_HOME="$scratch/cache"
+export XDG_STATE_HOME="$scratch/state"
 
 cd "$build"
 dbus-run-session -- xvfb-run -a -s "-screen 0 1440x900x24 -nolisten tcp" \

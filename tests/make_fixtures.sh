@@ -53,3 +53,12 @@ ff huge-cover.png -f lavfi -i "color=c=gray:s=4000x4000,noise=alls=100:allf=u" -
     -compression_level 0
 ff huge-cover.mp3 -i tone.mp3 -i huge-cover.png -map 0 -map 1 -c copy -id3v2_version 3 \
     -disposition:v attached_pic
+
+# Long enough to be remembered where it was left: a film with two sound tracks and subtitles,
+# and a recording just too short to be.
+ff six-minutes.mkv -f lavfi -i testsrc=size=160x120:rate=5:duration=360 \
+    -f lavfi -i sine=frequency=300:duration=360 -f lavfi -i sine=frequency=600:duration=360 \
+    -i words.srt -map 0 -map 1 -map 2 -map 3 -pix_fmt yuv420p -c:v libx264 -preset ultrafast \
+    -c:a aac -b:a 32k -c:s srt -metadata:s:a:0 language=eng -metadata:s:a:1 language=jpn \
+    -metadata:s:s:0 language=jpn
+ff four-minutes.mp3 -f lavfi -i sine=frequency=440:duration=240 -c:a libmp3lame -b:a 32k

@@ -47,6 +47,11 @@ void AppDelegate::applicationDidFinishLaunching() {
         engineOptions_.trackLanguages = trackLanguageCodes(QLocale::system().uiLanguages());
     playerManager_ = std::make_unique<PlayerManager>(engineOptions_);
     playerManager_->setWindowDelegate(this);
+    resumeStore_ = std::make_unique<ResumeStore>();
+    playerManager_->setResumeStore(resumeStore_.get());
+    // Quit, the last window closed, or a signal from the session ending.
+    connect(qApp, &QCoreApplication::aboutToQuit, playerManager_.get(),
+            &PlayerManager::rememberPosition);
     restoreVolume();
     followPlayback();
 

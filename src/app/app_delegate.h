@@ -15,6 +15,7 @@
 
 class QMainWindow;
 class PlayerManager;
+class ResumeStore;
 class TrayIcon;
 class ContentView;
 class MediaControls;
@@ -92,6 +93,8 @@ private:
 
     QStringList arguments_;
     MpvEngine::Options engineOptions_;
+    // Outlives the player manager, which writes to it.
+    std::unique_ptr<ResumeStore> resumeStore_;
     // Declared before the window, so the views go before the state they draw from.
     std::unique_ptr<PlayerManager> playerManager_;
     std::unique_ptr<QMainWindow> window_;

@@ -493,6 +493,19 @@ const std::array<TranslationRow, translationKeyCount> &translationTable() {
              u"轨道 %1",
              u"트랙 %1",
          }}},
+        {u"continueFrom",
+         {{
+             u"Continue from %1",
+             u"Fortsetzen ab %1",
+             u"Reprendre à %1",
+             u"Continuar desde %1",
+             u"Riprendi da %1",
+             u"Continuar de %1",
+             u"Doorgaan vanaf %1",
+             u"%1 から再開",
+             u"从 %1 继续",
+             u"%1부터 이어서 재생",
+         }}},
     }};
     return table;
 }

@@ -4,15 +4,21 @@
 #include "playback/local_file.h"
 #include "playback/media_kind.h"
 #include "playback/media_player.h"
+#include "playback/resume_rule.h"
 #include "playback/window_delegate.h"
 
 #include <QStandardPaths>
 
 #include <algorithm>
 #include <cmath>
+#include <sys/stat.h>
 
 PlayerManager::PlayerManager(MpvEngine::Options engineOptions, QObject *parent)
-    : QObject(parent), engineOptions_(std::move(engineOptions)) {}
+    : QObject(parent), engineOptions_(std::move(engineOptions)) {
+    resumeOfferTimer_.setSingleShot(true);
+    resumeOfferTimer_.setInterval(resumeOfferMs);
+    connect(&resumeOfferTimer_, &QTimer::timeout, this, &PlayerManager::withdrawResumeOffer);
+}
 
 PlayerManager::~PlayerManager() {
     coverReader_.clear();
@@ -60,6 +66,7 @@ void PlayerManager::setWindowDelegate(WindowDelegate *delegate) {
 void PlayerManager::loadMedia(const QUrl &requested) {
     // A copy: callers pass entries of playlist_, which this load replaces.
     const QUrl url = requested;
+    rememberPosition();
     cleanup();
     publish(loadError_, LoadError());
     publish(tags_, MediaTags());
@@ -125,8 +132,10 @@ void PlayerManager::loadMedia(const QUrl &requested) {
     });
     connect(loaded, &MediaPlayer::tracksChanged, this,
             [this, stillLoaded](const QList<MediaTrack> &tracks) {
-                if (stillLoaded())
-                    publish(tracks_, tracks);
+                if (!stillLoaded())
+                    return;
+                publish(tracks_, tracks);
+                restoreChosenTracks();
             });
     connect(loaded, &MediaPlayer::seekFinished, this, [this, stillLoaded](double seconds) {
         if (stillLoaded())
@@ -137,11 +146,81 @@ void PlayerManager::loadMedia(const QUrl &requested) {
             return;
         publish(loadError_, error);
         publish(isPlaying_, false);
+        withdrawResumeOffer();
     });
 
     if (!isVideo_)
         readCoverArt();
+    offerResume();
     play();
+}
+
+void PlayerManager::offerResume() {
+    withdrawResumeOffer();
+    chosenAudioTrack_.reset();
+    chosenSubtitleTrack_.reset();
+    tracksToRestore_.reset();
+    loadedLocation_ = local_file::path(currentURL_);
+    struct stat status {};
+    loadedSize_ = !loadedLocation_.isEmpty() && ::stat(loadedLocation_.constData(), &status) == 0 &&
+                          S_ISREG(status.st_mode)
+                      ? qint64(status.st_size)
+                      : -1;
+    if (!resumeStore_ || loadedSize_ < 0)
+        return;
+    const std::optional<ResumePoint> point = resumeStore_->find(loadedLocation_, loadedSize_);
+    if (!point)
+        return;
+    tracksToRestore_ = point;
+    publish(resumeOffer_, point->seconds);
+    resumeOfferTimer_.start();
+}
+
+void PlayerManager::takeResumeOffer() {
+    if (!resumeOffer_ || !player_ || !loadError_.isEmpty())
+        return;
+    player_->seek(*resumeOffer_);
+    withdrawResumeOffer();
+}
+
+void PlayerManager::withdrawResumeOffer() {
+    resumeOfferTimer_.stop();
+    if (resumeOffer_)
+        publish(resumeOffer_, std::nullopt);
+}
+
+void PlayerManager::rememberPosition() {
+    if (!resumeStore_ || !player_ || !loadError_.isEmpty() || loadedSize_ < 0)
+        return;
+    switch (resume_rule::onLeaving(currentTime_, duration_)) {
+    case resume_rule::Verdict::remember:
+        resumeStore_->remember(loadedLocation_, loadedSize_,
+                               {currentTime_, chosenAudioTrack_, chosenSubtitleTrack_});
+        break;
+    case resume_rule::Verdict::forget:
+        resumeStore_->forget(loadedLocation_, loadedSize_);
+        break;
+    case resume_rule::Verdict::leaveAsIs:
+        return;
+    }
+    resumeStore_->save();
+}
+
+void PlayerManager::restoreChosenTracks() {
+    if (!tracksToRestore_ || tracks_.isEmpty())
+        return;
+    const ResumePoint chosen = *std::exchange(tracksToRestore_, std::nullopt);
+    auto exists = [this](MediaTrack::Kind kind, int64_t id) {
+        return std::any_of(tracks_.cbegin(), tracks_.cend(), [&](const MediaTrack &track) {
+            return track.kind == kind && track.id == id;
+        });
+    };
+    if (chosen.audioTrack && exists(MediaTrack::Kind::audio, *chosen.audioTrack))
+        selectTrack(MediaTrack::Kind::audio, *chosen.audioTrack);
+    // 0 is no subtitles: a choice too.
+    if (chosen.subtitleTrack &&
+        (*chosen.subtitleTrack == 0 || exists(MediaTrack::Kind::subtitle, *chosen.subtitleTrack)))
+        selectTrack(MediaTrack::Kind::subtitle, *chosen.subtitleTrack);
 }
 
 void PlayerManager::readCoverArt() {
@@ -178,8 +257,10 @@ void PlayerManager::openFile(const QUrl &file) {
 }
 
 void PlayerManager::selectTrack(MediaTrack::Kind kind, int64_t id) {
-    if (player_ && loadError_.isEmpty())
-        engine()->selectTrack(kind == MediaTrack::Kind::subtitle, id);
+    if (!player_ || !loadError_.isEmpty())
+        return;
+    engine()->selectTrack(kind == MediaTrack::Kind::subtitle, id);
+    (kind == MediaTrack::Kind::subtitle ? chosenSubtitleTrack_ : chosenAudioTrack_) = id;
 }
 
 void PlayerManager::cleanup() {
@@ -222,6 +303,8 @@ void PlayerManager::pause() {
 }
 
 void PlayerManager::stop() {
+    rememberPosition();
+    withdrawResumeOffer();
     if (player_) {
         player_->pause();
         player_->seek(0);
@@ -232,11 +315,18 @@ void PlayerManager::stop() {
 }
 
 void PlayerManager::seek(double seconds) {
+    // Going elsewhere in the file declines the offer.
+    withdrawResumeOffer();
     if (player_)
         player_->seek(seconds);
 }
 
 void PlayerManager::handleEndOfTrack() {
+    // Played to its end: finished, nothing to continue from.
+    if (resumeStore_ && loadedSize_ >= 0) {
+        resumeStore_->forget(loadedLocation_, loadedSize_);
+        resumeStore_->save();
+    }
     switch (repeatMode_) {
     case RepeatMode::off:
         stop();

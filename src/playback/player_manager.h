@@ -5,6 +5,7 @@
 #include "playback/media_player.h"
 #include "playback/mpv_engine.h"
 #include "playback/repeat_mode.h"
+#include "playback/resume_store.h"
 #include "playback/window_delegate.h"
 
 #include <QList>
@@ -13,9 +14,11 @@
 #include <QPointer>
 #include <QString>
 #include <QThreadPool>
+#include <QTimer>
 #include <QUrl>
 
 #include <memory>
+#include <optional>
 
 // The one owner of playback: the player of the loaded file, the state every view draws from,
 // the end-of-track policy and the folder playlist.
@@ -59,6 +62,9 @@ public:
     bool isMuted() const { return isMuted_; }
     // Counts loads: tells one loaded file from the next, even the same file loaded again.
     quint64 loadSerial() const { return loadSerial_; }
+    // Where the loaded file was left last time, offered for `resumeOfferMs` after it loads
+    // (it plays from its start meanwhile); unset once taken, withdrawn or timed out.
+    const std::optional<double> &resumeOffer() const { return resumeOffer_; }
 
     // The fields written from outside the playback core.
     void setIsRepeating(bool repeating);
@@ -68,6 +74,16 @@ public:
     void setVolume(double volume);
     void setMuted(bool muted);
     WindowDelegate *windowDelegate() const { return windowDelegate_; }
+    // Where positions are remembered (not owned; none when null).
+    void setResumeStore(ResumeStore *store) { resumeStore_ = store; }
+
+    // Jumps to the offered position.
+    void takeResumeOffer();
+    void withdrawResumeOffer();
+    // Keeps or forgets where the loaded file is, as leaving it now would. Loading another
+    // file and stopping do it themselves; the shell does it on quitting.
+    void rememberPosition();
+    static constexpr int resumeOfferMs = 10000;
 
     void loadMedia(const QUrl &requested);
     // Opens `file`: a subtitle file joins the video that plays and is shown; anything else
@@ -101,6 +117,8 @@ private:
     }
     void handleEndOfTrack();
     void readCoverArt();
+    void offerResume();
+    void restoreChosenTracks();
 
     std::shared_ptr<MediaPlayer> player_;
     bool isPlaying_ = false;
@@ -127,6 +145,17 @@ private:
     QMetaObject::Connection playerItemObserver_;
 
     quint64 loadSerial_ = 0;
+
+    ResumeStore *resumeStore_ = nullptr;
+    std::optional<double> resumeOffer_;
+    QTimer resumeOfferTimer_;
+    // The loaded file as the store knows it: its location's bytes and its size (-1: none).
+    QByteArray loadedLocation_;
+    qint64 loadedSize_ = -1;
+    // Tracks the person chose for the loaded file, and those to choose again once known.
+    std::optional<int64_t> chosenAudioTrack_;
+    std::optional<int64_t> chosenSubtitleTrack_;
+    std::optional<ResumePoint> tracksToRestore_;
     // Reads covers; waited for before the manager goes, so its results always have a receiver.
     QThreadPool coverReader_;
     MpvEngine::Options engineOptions_;

@@ -9,6 +9,7 @@
 #include "views/load_error_text.h"
 #include "views/name_text.h"
 #include "views/player_controls.h"
+#include "views/resume_offer.h"
 #include "views/state_observer.h"
 #include "views/style.h"
 #include "views/track_menu.h"
@@ -123,6 +124,9 @@ ContentView::ContentView(PlayerManager &playerManager, QStringList arguments, QW
     });
 
     volumeOverlay_ = new VolumeOverlay(this);
+    resumeOffer_ = new ResumeOffer(playerManager_, this, [this] {
+        return transportBar_->isVisible() ? transportBar_->height() : 0;
+    });
 
     new StateObserver(playerManager_, this, [this] { redraw(); });
     redraw();
@@ -146,6 +150,7 @@ void ContentView::redraw() {
         videoView_->setVisible(video);
     }
     transportBar_->setVisible(loaded);
+    resumeOffer_->redraw();
 }
 
 void ContentView::createVideoView() {
@@ -295,6 +300,13 @@ bool ContentView::eventFilter(QObject *watched, QEvent *event) {
 void ContentView::keyPressEvent(QKeyEvent *event) {
     const bool loaded = playerManager_.player() != nullptr;
     switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (playerManager_.resumeOffer())
+            playerManager_.takeResumeOffer();
+        else
+            QWidget::keyPressEvent(event);
+        break;
     case Qt::Key_Space:
     case Qt::Key_MediaTogglePlayPause:
         if (loaded)

@@ -19,6 +19,8 @@ class VolumeOverlay;
 // The window's content: the drop zone while nothing is loaded, else the video or the audio
 // view, with the transport bar below. In the application's own full screen the bar fades out
 // after 3 seconds of pointer rest over a playing video, keeping its place.
+class ResumeOffer;
+
 class ContentView : public QWidget {
     Q_OBJECT
 public:
@@ -79,6 +81,7 @@ private:
     QGraphicsOpacityEffect *controlsOpacity_ = nullptr;
     QPropertyAnimation *fade_ = nullptr;
     VolumeOverlay *volumeOverlay_ = nullptr;
+    ResumeOffer *resumeOffer_ = nullptr;
 
     bool showControls_ = true;
     bool isFullScreen_ = false;

@@ -13,3 +13,13 @@ QString timeString(double seconds) {
     const std::int64_t secs = whole % 60;
     return QStringLiteral("%1:%2").arg(minutes).arg(secs, 2, 10, QLatin1Char('0'));
 }
+
+QString clockString(double seconds) {
+    if (!std::isfinite(seconds) || seconds < 3600 || seconds >= 9.2e18)
+        return timeString(seconds);
+    const auto whole = static_cast<std::int64_t>(seconds);
+    return QStringLiteral("%1:%2:%3")
+        .arg(whole / 3600)
+        .arg(whole / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(whole % 60, 2, 10, QLatin1Char('0'));
+}

@@ -1,4 +1,5 @@
 #include "desktop/single_instance.h"
+#include "playback/resume_store.h"
 #include "support/test_support.h"
 
 #include <QCoreApplication>
@@ -190,6 +191,36 @@ private Q_SLOTS:
         QCOMPARE(player->exitCode(), 0);
         QVERIFY(!QFile::exists(lock));
         QVERIFY(!QFile::exists(socket));
+    }
+
+    void theSessionEndingKeepsWhereAFilmWasLeft() {
+        // Silent, and steered from the desktop's media controls as a user might.
+        QVERIFY(QDir().mkpath(runtime->filePath("config/Sonavel")));
+        QFile settings(runtime->filePath("config/Sonavel/Sonavel.conf"));
+        QVERIFY(settings.open(QIODevice::WriteOnly));
+        settings.write("[General]\nvolume=0\n");
+        settings.close();
+        const QString film = test_support::fixture("six-minutes.mkv");
+        auto player = start({film}, {{"XDG_STATE_HOME", runtime->filePath("state")}}, {},
+                            QStringLiteral(SONAVEL_PLAYER));
+        auto playerctl = [](const QStringList &arguments) {
+            QProcess control;
+            control.start("playerctl", QStringList{"--player=sonavel"} + arguments);
+            control.waitForFinished(timeoutMs);
+            return QString::fromUtf8(control.readAllStandardOutput()).trimmed();
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(playerctl({"status"}), QStringLiteral("Playing"), timeoutMs);
+        playerctl({"position", "120"});
+        QTRY_VERIFY_WITH_TIMEOUT(playerctl({"position"}).toDouble() >= 120, timeoutMs);
+
+        QCOMPARE(::kill(pid_t(player->processId()), SIGTERM), 0);
+        QVERIFY(player->waitForFinished(timeoutMs));
+        QCOMPARE(player->exitCode(), 0);
+        const std::optional<ResumePoint> kept =
+            ResumeStore(runtime->filePath("state/sonavel/positions.json"))
+                .find(QFile::encodeName(film), QFileInfo(film).size());
+        QVERIFY(kept);
+        QVERIFY(kept->seconds >= 120 && kept->seconds < 150);
     }
 
     void leftoversOfACrashAreRecovered() {

@@ -564,6 +564,100 @@ private Q_SLOTS:
         QVERIFY(manager->loadError().isEmpty());
     }
 
+    // Waits until the loaded file's length is known and it plays at `seconds` or later.
+    bool playsAt(double seconds) {
+        if (!QTest::qWaitFor([&] { return manager->duration() > 0; }, timeoutMs))
+            return false;
+        manager->seek(seconds);
+        return QTest::qWaitFor([&] { return manager->currentTime() >= seconds; }, timeoutMs);
+    }
+
+    void aLongFileContinuesWhereItWasLeftWithItsTracks() {
+        MpvEngine::Options options = test_support::headlessEngine();
+        options.trackLanguages = {"en", "eng"};
+        manager = std::make_unique<PlayerManager>(options);
+        ResumeStore store(folder->filePath("state/positions.json"));
+        manager->setResumeStore(&store);
+        const QUrl film = place("six-minutes.mkv", "film.mkv");
+        const QUrl recording = place("four-minutes.mp3", "talk.mp3");
+        const QByteArray filmPath = QFile::encodeName(film.toLocalFile());
+
+        // Left for another file, with the Japanese sound and no subtitles chosen.
+        manager->loadMedia(film);
+        QVERIFY(!manager->resumeOffer());
+        QVERIFY(playsAt(120));
+        manager->selectTrack(MediaTrack::Kind::audio, 2);
+        manager->selectTrack(MediaTrack::Kind::subtitle, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(mpvProperty("aid"), QStringLiteral("2"), timeoutMs);
+        manager->loadMedia(recording);
+        const std::optional<ResumePoint> kept =
+            ResumeStore(store.filePath()).find(filmPath, QFileInfo(film.toLocalFile()).size());
+        QVERIFY(kept);
+        QVERIFY(qAbs(kept->seconds - 120) < 5);
+        QCOMPARE(kept->audioTrack, std::optional<int64_t>(2));
+        QCOMPARE(kept->subtitleTrack, std::optional<int64_t>(0));
+        // Under five minutes: never kept.
+        QVERIFY(playsAt(120));
+        manager->loadMedia(film);
+        QVERIFY(!store.find(QFile::encodeName(recording.toLocalFile()),
+                            QFileInfo(recording.toLocalFile()).size()));
+
+        // Opened again: it plays from the start with the tracks chosen before, and offers
+        // the place it was left; taking the offer jumps there for all to see.
+        QCOMPARE(manager->resumeOffer(), std::optional<double>(kept->seconds));
+        QVERIFY(playsPast(0.2));
+        QVERIFY(manager->currentTime() < 30);
+        QTRY_COMPARE_WITH_TIMEOUT(mpvProperty("aid"), QStringLiteral("2"), timeoutMs);
+        QCOMPARE(mpvProperty("sid"), QStringLiteral("no"));
+        QSignalSpy seeked(manager.get(), &PlayerManager::seeked);
+        manager->takeResumeOffer();
+        QVERIFY(!manager->resumeOffer());
+        QVERIFY(seeked.wait(timeoutMs));
+        QVERIFY(qAbs(seeked.last().first().toDouble() - kept->seconds) < 1);
+        QTRY_VERIFY_WITH_TIMEOUT(manager->currentTime() >= kept->seconds, timeoutMs);
+
+        // Stopped in the credits: finished, so forgotten.
+        QVERIFY(playsAt(340));
+        manager->stop();
+        QVERIFY(
+            !ResumeStore(store.filePath()).find(filmPath, QFileInfo(film.toLocalFile()).size()));
+    }
+
+    void anOfferNotTakenLetsTheFilePlayOn() {
+        ResumeStore store(folder->filePath("state/positions.json"));
+        manager->setResumeStore(&store);
+        const QUrl film = place("six-minutes.mkv", "film.mkv");
+        const QByteArray filmPath = QFile::encodeName(film.toLocalFile());
+        const qint64 size = QFileInfo(film.toLocalFile()).size();
+        store.remember(filmPath, size, {200, {}, {}});
+
+        // Left in its first 30 seconds: what was kept stays.
+        manager->loadMedia(film);
+        QVERIFY(manager->resumeOffer());
+        QVERIFY(playsPast(0.2));
+        manager->loadMedia(fixtureUrl("tone.mp3"));
+        QCOMPARE(store.find(filmPath, size)->seconds, 200.0);
+
+        // A seek elsewhere declines it.
+        manager->loadMedia(film);
+        QVERIFY(manager->resumeOffer());
+        QVERIFY(playsAt(40));
+        QVERIFY(!manager->resumeOffer());
+
+        // Nothing done: the offer goes by itself and the film plays on from its start.
+        manager->loadMedia(film);
+        QVERIFY(manager->resumeOffer());
+        QTRY_VERIFY_WITH_TIMEOUT(!manager->resumeOffer(), PlayerManager::resumeOfferMs + timeoutMs);
+        QVERIFY(manager->currentTime() < 30);
+        QVERIFY(manager->isPlaying());
+
+        // Another film put in its place is not resumed.
+        manager->loadMedia(fixtureUrl("tone.mp3"));
+        place("long.mp4", "film.mkv");
+        manager->loadMedia(film);
+        QVERIFY(!manager->resumeOffer());
+    }
+
     void destroyingTheManagerStopsPlayback() {
         manager->loadMedia(fixtureUrl("tone.wav"));
         QVERIFY(playsPast(0.1));

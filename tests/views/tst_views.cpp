@@ -120,6 +120,8 @@ private Q_SLOTS:
     void init() {
         QSettings().remove("windowFrame");
         folder = std::make_unique<QTemporaryDir>();
+        // Positions remembered by one test are not offered in another.
+        qputenv("XDG_STATE_HOME", QFile::encodeName(folder->path()));
         delegate = std::make_unique<AppDelegate>(QStringList{"sonavel"}, renderingEngine());
         delegate->applicationDidFinishLaunching();
         QVERIFY(QTest::qWaitForWindowExposed(&window()));
@@ -509,6 +511,43 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(content().isFullScreen(), timeoutMs);
         QTRY_VERIFY_WITH_TIMEOUT(!content().showControls(), timeoutMs);
         QVERIFY(!idle->isActive());
+    }
+
+    void aFilmLeftMidwayOffersToContinue() {
+        const QUrl film = place("six-minutes.mkv", "film.mkv");
+        auto leaveAt = [&](double seconds) {
+            QTRY_VERIFY_WITH_TIMEOUT(manager().duration() > 300, timeoutMs);
+            manager().seek(seconds);
+            QTRY_VERIFY_WITH_TIMEOUT(manager().currentTime() >= seconds, timeoutMs);
+            manager().loadMedia(fixtureUrl("tone.mp3"));
+            manager().loadMedia(film);
+        };
+        manager().loadMedia(film);
+        QTRY_VERIFY_WITH_TIMEOUT(manager().duration() > 300, timeoutMs);
+        auto *offer = find<QPushButton>("resumeOffer");
+        QVERIFY(!offer->isVisible());
+
+        // Over the picture, clear of the transport bar, named for screen readers; a click
+        // takes it.
+        leaveAt(120);
+        QTRY_VERIFY_WITH_TIMEOUT(offer->isVisible(), timeoutMs);
+        QCOMPARE(offer->text(), QStringLiteral("Continue from 2:00"));
+        QCOMPARE(offer->accessibleName(), offer->text());
+        QVERIFY(offer->mapToGlobal(QPoint(0, offer->height())).y() <=
+                transportBar().mapToGlobal(QPoint(0, 0)).y());
+        QTest::mouseClick(offer, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(manager().currentTime() >= 120, timeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!offer->isVisible(), timeoutMs);
+
+        // Enter takes it too, wherever the focus is in the content.
+        if (!test_support::focusWindow(window()))
+            QSKIP("this compositor has no keyboard to focus the window with");
+        leaveAt(200);
+        QTRY_VERIFY_WITH_TIMEOUT(offer->isVisible(), timeoutMs);
+        QCOMPARE(offer->text(), QStringLiteral("Continue from 3:20"));
+        QTest::keyClick(window().windowHandle(), Qt::Key_Return);
+        QTRY_VERIFY_WITH_TIMEOUT(manager().currentTime() >= 200, timeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!offer->isVisible(), timeoutMs);
     }
 
     void keysDriveTheWindowWithoutStealingFromControls() {
