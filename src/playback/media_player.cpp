@@ -113,7 +113,10 @@ void MediaPlayer::seek(double seconds) {
         return;
     // mpv reads a negative absolute time as counted from the end; a player clamps to the start.
     const double target = std::max(seconds, 0.0);
-    engine_->seek(target);
+    if (loaded_)
+        engine_->seek(target);
+    else
+        seekOnLoad_ = target;
     // The time is the target from now on, so that quick steps (a key held down) add up
     // rather than each starting again from where the last seek had not yet arrived.
     currentTime_ = duration_ > 0 ? std::min(target, duration_) : target;
@@ -122,6 +125,8 @@ void MediaPlayer::seek(double seconds) {
 
 void MediaPlayer::handleLoaded() {
     loaded_ = true;
+    if (seekOnLoad_)
+        engine_->seek(*std::exchange(seekOnLoad_, std::nullopt));
     updateTimeReports();
 }
 

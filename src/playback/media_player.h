@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 class MpvEngine;
 
@@ -105,6 +106,8 @@ private:
     int64_t entryId_ = 0;
     bool wantsPlaying_ = false;
     bool loaded_ = false;
+    // A seek asked for before the file was loaded, which mpv would refuse; made once it is.
+    std::optional<double> seekOnLoad_;
     bool ended_ = false;
     double currentTime_ = 0;
     double duration_ = 0;

@@ -651,6 +651,14 @@ private Q_SLOTS:
         QVERIFY(manager->currentTime() < 30);
         QVERIFY(manager->isPlaying());
 
+        // Taken at once, before the film has even loaded: it still jumps.
+        manager->loadMedia(fixtureUrl("tone.mp3"));
+        store.remember(filmPath, size, {200, {}, {}});
+        manager->loadMedia(film);
+        manager->takeResumeOffer();
+        QTRY_VERIFY_WITH_TIMEOUT(manager->currentTime() >= 200 && manager->isPlaying(), timeoutMs);
+        QVERIFY(playsPast(201));
+
         // Another film put in its place is not resumed.
         manager->loadMedia(fixtureUrl("tone.mp3"));
         place("long.mp4", "film.mkv");
