@@ -62,3 +62,4 @@ ff six-minutes.mkv -f lavfi -i testsrc=size=160x120:rate=5:duration=360 \
     -c:a aac -b:a 32k -c:s srt -metadata:s:a:0 language=eng -metadata:s:a:1 language=jpn \
     -metadata:s:s:0 language=jpn
 ff four-minutes.mp3 -f lavfi -i sine=frequency=440:duration=240 -c:a libmp3lame -b:a 32k
+ff six-minutes.mp3 -f lavfi -i sine=frequency=440:duration=360 -c:a libmp3lame -b:a 32k

@@ -8,6 +8,7 @@
 #include "views/name_text.h"
 #include "views/playlist_model.h"
 #include "views/playlist_row_delegate.h"
+#include "views/resume_offer.h"
 #include "views/state_observer.h"
 #include "views/style.h"
 #include "views/symbols.h"
@@ -242,11 +243,14 @@ QWidget *AudioPlayerView::buildInformationColumn() {
     row->addWidget(position_);
     row->addWidget(next_);
     stack->addWidget(navigation_, 0, Qt::AlignHCenter);
+    resumeOffer_ = new ResumeOffer(playerManager_, column, ResumeOffer::Placement::inColumn);
+    stack->addWidget(resumeOffer_, 0, Qt::AlignHCenter);
     stack->addStretch(1);
     return column;
 }
 
 void AudioPlayerView::redraw() {
+    resumeOffer_->redraw();
     const QList<QUrl> &playlist = playerManager_.playlist();
     model_->update(playlist, playerManager_.currentIndex(), playerManager_.isPlaying());
     const bool hasPlaylist = !playlist.isEmpty();

@@ -10,6 +10,7 @@ class QLabel;
 class QListView;
 class QPropertyAnimation;
 class QToolButton;
+class ResumeOffer;
 
 // An audio file: the folder playlist at the left, the file's name, length and format and the
 // previous/next buttons at the right. Drawn from the player manager alone.
@@ -48,6 +49,7 @@ private:
     QToolButton *previous_ = nullptr;
     QLabel *position_ = nullptr;
     QToolButton *next_ = nullptr;
+    ResumeOffer *resumeOffer_ = nullptr;
     // The row the list last followed; the list scrolls when the current index moves off it.
     qint64 followedIndex_ = -1;
 };

@@ -124,9 +124,10 @@ ContentView::ContentView(PlayerManager &playerManager, QStringList arguments, QW
     });
 
     volumeOverlay_ = new VolumeOverlay(this);
-    resumeOffer_ = new ResumeOffer(playerManager_, this, [this] {
-        return transportBar_->isVisible() ? transportBar_->height() : 0;
-    });
+    resumeOffer_ =
+        new ResumeOffer(playerManager_, this, ResumeOffer::Placement::overPicture, [this] {
+            return transportBar_->isVisible() ? transportBar_->height() : 0;
+        });
 
     new StateObserver(playerManager_, this, [this] { redraw(); });
     redraw();

@@ -7,27 +7,36 @@
 
 #include <QAccessible>
 
-ResumeOffer::ResumeOffer(PlayerManager &playerManager, QWidget *area,
+ResumeOffer::ResumeOffer(PlayerManager &playerManager, QWidget *parent, Placement placement,
                          std::function<int()> reservedHeight)
-    : QPushButton(area), playerManager_(playerManager), area_(area),
+    : QPushButton(parent), playerManager_(playerManager), area_(parent), placement_(placement),
       reservedHeight_(std::move(reservedHeight)) {
-    setWindowFlags(Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
-    setObjectName(QStringLiteral("resumeOffer"));
-    setAttribute(Qt::WA_ShowWithoutActivating);
-    setFocusPolicy(Qt::NoFocus);
+    if (placement_ == Placement::overPicture) {
+        setObjectName(QStringLiteral("resumeOffer"));
+        setWindowFlags(Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
+        setAttribute(Qt::WA_ShowWithoutActivating);
+        setFocusPolicy(Qt::NoFocus);
+    } else {
+        setObjectName(QStringLiteral("resumeOfferInColumn"));
+        setFocusPolicy(Qt::StrongFocus);
+    }
     setCursor(Qt::PointingHandCursor);
     setFont(style::font(TextStyle::headline));
-    setStyleSheet(QStringLiteral("#resumeOffer { background: rgb(28, 28, 30); color: white; "
+    setStyleSheet(QStringLiteral("#%1 { background: rgb(28, 28, 30); color: white; "
                                  "border: 1px solid rgb(72, 72, 74); padding: 8px 16px; }"
-                                 "#resumeOffer:hover { background: rgb(44, 44, 46); }"
-                                 "#resumeOffer:pressed { background: rgb(58, 58, 60); }"));
+                                 "#%1:hover { background: rgb(44, 44, 46); }"
+                                 "#%1:pressed { background: rgb(58, 58, 60); }"
+                                 "#%1:focus { border: 2px solid rgb(10, 132, 255); }")
+                      .arg(objectName()));
     connect(this, &QPushButton::clicked, &playerManager_, &PlayerManager::takeResumeOffer);
     hide();
 }
 
 void ResumeOffer::redraw() {
     const std::optional<double> &offer = playerManager_.resumeOffer();
-    if (!offer || !area_->isVisible()) {
+    const bool forThisKind = playerManager_.isVideo() == (placement_ == Placement::overPicture);
+    if (!offer || !forThisKind || !playerManager_.loadError().isEmpty() ||
+        (placement_ == Placement::overPicture && !area_->isVisible())) {
         hide();
         return;
     }
@@ -37,12 +46,8 @@ void ResumeOffer::redraw() {
         setAccessibleName(text);
         adjustSize();
     }
-    constexpr int margin = 16;
-    // Centred over an area too narrow for it, rather than hanging off one side.
-    const int left =
-        width() + 2 * margin <= area_->width() ? margin : (area_->width() - width()) / 2;
-    const QPoint corner(left, area_->height() - reservedHeight_() - height() - margin);
-    move(area_->mapToGlobal(corner));
+    if (placement_ == Placement::overPicture)
+        placeOverPicture();
     if (!isVisible()) {
         show();
         raise();
@@ -50,4 +55,13 @@ void ResumeOffer::redraw() {
         QAccessibleEvent shown(this, QAccessible::Alert);
         QAccessible::updateAccessibility(&shown);
     }
+}
+
+void ResumeOffer::placeOverPicture() {
+    constexpr int margin = 16;
+    // Centred over an area too narrow for it, rather than hanging off one side.
+    const int left =
+        width() + 2 * margin <= area_->width() ? margin : (area_->width() - width()) / 2;
+    const QPoint corner(left, area_->height() - reservedHeight_() - height() - margin);
+    move(area_->mapToGlobal(corner));
 }

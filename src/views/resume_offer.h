@@ -6,23 +6,31 @@
 
 class PlayerManager;
 
-// "Continue from 1:23:45": offered for a while after a remembered file is opened again, over
-// the lower left of the content, clear of the transport bar. A click takes it (Enter does
-// too, from the content view); it goes when the player manager withdraws the offer.
+// "Continue from 1:23:45": offered for a while after a remembered file is opened again. A
+// click takes it (Enter does too, from the content view); it goes when the player manager
+// withdraws the offer.
 //
-// A small window of its own, as the volume overlay is: the video is drawn in a native window,
-// and nothing the main window paints itself could show above it. It never takes the focus
-// from the window, so keys go on working as before.
+// A film's is a small window of its own over the lower left of the picture, clear of the
+// transport bar, as the volume overlay is: the video is drawn in a native window, and nothing
+// the main window paints itself could show above it; it never takes the focus from the window.
+// A recording's is an ordinary button in the information column, in the Tab order.
 class ResumeOffer : public QPushButton {
     Q_OBJECT
 public:
-    // Shown over `area`, above its lowest `reservedHeight()` pixels.
-    ResumeOffer(PlayerManager &playerManager, QWidget *area, std::function<int()> reservedHeight);
+    enum class Placement { overPicture, inColumn };
+
+    // Over the picture: shown over `parent`, above its lowest `reservedHeight()` pixels.
+    ResumeOffer(
+        PlayerManager &playerManager, QWidget *parent, Placement placement,
+        std::function<int()> reservedHeight = [] { return 0; });
 
     void redraw();
 
 private:
+    void placeOverPicture();
+
     PlayerManager &playerManager_;
     QWidget *area_;
+    Placement placement_;
     std::function<int()> reservedHeight_;
 };

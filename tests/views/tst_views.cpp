@@ -550,6 +550,28 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!offer->isVisible(), timeoutMs);
     }
 
+    void aRecordingOffersToContinueInItsColumn() {
+        const QUrl talk = place("six-minutes.mp3", "talk.mp3");
+        manager().loadMedia(talk);
+        QTRY_VERIFY_WITH_TIMEOUT(manager().duration() > 300, timeoutMs);
+        manager().seek(150);
+        QTRY_VERIFY_WITH_TIMEOUT(manager().currentTime() >= 150, timeoutMs);
+        manager().loadMedia(fixtureUrl("tone.mp3"));
+        manager().loadMedia(talk);
+
+        auto *offer = find<QPushButton>("resumeOfferInColumn");
+        QTRY_VERIFY_WITH_TIMEOUT(offer->isVisible(), timeoutMs);
+        QVERIFY(!find<QPushButton>("resumeOffer")->isVisible());
+        QCOMPARE(offer->text(), QStringLiteral("Continue from 2:30"));
+        // An ordinary button of the window: focused from the keyboard, Space presses it.
+        QVERIFY(offer->focusPolicy() & Qt::TabFocus);
+        offer->setFocus();
+        QTest::keyClick(offer, Qt::Key_Space);
+        QTRY_VERIFY_WITH_TIMEOUT(manager().currentTime() >= 150, timeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!offer->isVisible(), timeoutMs);
+        QVERIFY(manager().isPlaying());
+    }
+
     void keysDriveTheWindowWithoutStealingFromControls() {
         if (!test_support::focusWindow(window()))
             QSKIP("this compositor has no keyboard to focus the window with");
