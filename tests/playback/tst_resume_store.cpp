@@ -112,7 +112,8 @@ private Q_SLOTS:
         QTest::newRow("garbled") << QByteArray("\x00\xff{{not json", 12);
         QTest::newRow("cut short")
             << QByteArray("{\"format\":1,\"files\":[{\"location\":\"L2E=\",\"si");
-        QTest::newRow("another format") << QByteArray("{\"format\":2,\"files\":[]}");
+        QTest::newRow("another format") << QByteArray(
+            "{\"format\":2,\"files\":[{\"location\":\"L2E=\",\"size\":1,\"seconds\":60}]}");
         QTest::newRow("odd entries") << QByteArray(
             "{\"format\":1,\"files\":[{\"location\":\"cmVsYXRpdmU=\",\"size\":1,\"seconds\":60},"
             "{\"location\":\"L2E=\",\"size\":-1,\"seconds\":60},"
