@@ -113,8 +113,13 @@ void PlayerManager::loadMedia(const QUrl &requested) {
     connect(
         loaded, &MediaPlayer::durationLoaded, this,
         [this, stillLoaded](double seconds) {
-            if (stillLoaded())
-                publish(duration_, seconds);
+            if (!stillLoaded())
+                return;
+            publish(duration_, seconds);
+            // Kept for a file of this size, yet not a place in it that could be kept.
+            if (resumeOffer_ &&
+                resume_rule::onLeaving(*resumeOffer_, seconds) != resume_rule::Verdict::remember)
+                withdrawResumeOffer();
         },
         Qt::QueuedConnection);
     timeObserver_ = connect(loaded, &MediaPlayer::timeReported, this,

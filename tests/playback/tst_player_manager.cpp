@@ -659,6 +659,13 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(manager->currentTime() >= 200 && manager->isPlaying(), timeoutMs);
         QVERIFY(playsPast(201));
 
+        // A place the film does not have is not offered.
+        manager->loadMedia(fixtureUrl("tone.mp3"));
+        store.remember(filmPath, size, {5000, {}, {}});
+        manager->loadMedia(film);
+        QTRY_VERIFY_WITH_TIMEOUT(manager->duration() > 0, timeoutMs);
+        QVERIFY(!manager->resumeOffer());
+
         // Another film put in its place is not resumed.
         manager->loadMedia(fixtureUrl("tone.mp3"));
         place("long.mp4", "film.mkv");
