@@ -5,6 +5,7 @@
 #include "playback/media_kind.h"
 #include "playback/player_manager.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -18,7 +19,8 @@ MprisPlayerAdaptor::MprisPlayerAdaptor(MediaControls &controls)
 
 QString MprisPlayerAdaptor::playbackStatus() const {
     const PlayerManager &manager = controls_.playerManager();
-    if (!manager.player() || manager.isStopped())
+    // A file that cannot be played is not paused: nothing is under way.
+    if (!manager.player() || manager.isStopped() || !manager.loadError().isEmpty())
         return QStringLiteral("Stopped");
     return manager.isPlaying() ? QStringLiteral("Playing") : QStringLiteral("Paused");
 }
@@ -74,11 +76,26 @@ QVariantMap MprisPlayerAdaptor::metadata() const {
 }
 
 double MprisPlayerAdaptor::volume() const {
-    return controls_.playerManager().volume();
+    // Muted is silent, whatever level unmuting would give back.
+    const PlayerManager &manager = controls_.playerManager();
+    return manager.isMuted() ? 0.0 : manager.volume();
 }
 
 void MprisPlayerAdaptor::setVolume(double volume) {
-    controls_.playerManager().setVolume(volume);
+    // Not a number is no volume at all; anything below 0 is 0, as MPRIS says.
+    if (std::isnan(volume))
+        return;
+    PlayerManager &manager = controls_.playerManager();
+    manager.setVolume(std::clamp(volume, 0.0, 1.0));
+    // A level asked for is meant to be heard.
+    if (manager.isMuted())
+        manager.setMuted(false);
+}
+
+void MprisPlayerAdaptor::setRate(double rate) {
+    // Sonavel plays at 1.0 only; MPRIS reads a rate of 0 as a pause.
+    if (rate == 0 && canPlay())
+        controls_.playerManager().pause();
 }
 
 qlonglong MprisPlayerAdaptor::position() const {
@@ -96,7 +113,8 @@ bool MprisPlayerAdaptor::canGoPrevious() const {
 }
 
 bool MprisPlayerAdaptor::canPlay() const {
-    return controls_.playerManager().player() != nullptr;
+    const PlayerManager &manager = controls_.playerManager();
+    return manager.player() != nullptr && manager.loadError().isEmpty();
 }
 
 void MprisPlayerAdaptor::Next() {

@@ -32,7 +32,7 @@ public:
     QString loopStatus() const;
     void setLoopStatus(const QString &status);
     double rate() const { return 1.0; }
-    void setRate(double) {}
+    void setRate(double rate);
     bool shuffle() const { return false; }
     void setShuffle(bool) {}
     QVariantMap metadata() const;

@@ -17,6 +17,8 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 
+#include <limits>
+
 using test_support::timeoutMs;
 
 // Records what the bus says about the player: PropertiesChanged and Seeked.
@@ -257,6 +259,44 @@ private Q_SLOTS:
         QCOMPARE(playerctl({"volume"}).toDouble(), 0.8);
         QCOMPARE(property("Shuffle").toBool(), false);
         QCOMPARE(property("Rate").toDouble(), 1.0);
+    }
+
+    void theContractAtItsEdges() {
+        const auto set = [&](const QString &name, const QVariant &value) {
+            call("Set",
+                 {"org.mpris.MediaPlayer2.Player", name, QVariant::fromValue(QDBusVariant(value))},
+                 "org.freedesktop.DBus.Properties");
+        };
+        manager().loadMedia(QUrl::fromLocalFile(test_support::fixture("long.mp3")));
+        QTRY_VERIFY_WITH_TIMEOUT(manager().isPlaying(), timeoutMs);
+
+        // Below 0 is 0; not a number changes nothing; above 1 is full.
+        set("Volume", -std::numeric_limits<double>::infinity());
+        QCOMPARE(manager().volume(), 0.0);
+        set("Volume", std::numeric_limits<double>::quiet_NaN());
+        QCOMPARE(manager().volume(), 0.0);
+        set("Volume", 7.0);
+        QCOMPARE(manager().volume(), 1.0);
+
+        // Muted reads as silence; a volume asked for is heard.
+        manager().setMuted(true);
+        QCOMPARE(property("Volume").toDouble(), 0.0);
+        playerctl({"volume", "0.4"});
+        QVERIFY(!manager().isMuted());
+        QCOMPARE(property("Volume").toDouble(), 0.4);
+
+        // A rate of 0 pauses; another one than 1 changes nothing.
+        set("Rate", 0.5);
+        QVERIFY(manager().isPlaying());
+        set("Rate", 0.0);
+        QVERIFY(!manager().isPlaying());
+
+        // A file that cannot be played is stopped, and nothing can be done with it.
+        manager().loadMedia(QUrl::fromLocalFile(test_support::fixture("random.mp3")));
+        QTRY_VERIFY_WITH_TIMEOUT(!manager().loadError().isEmpty(), timeoutMs);
+        QCOMPARE(playerctl({"status"}), QStringLiteral("Stopped"));
+        for (const char *ability : {"CanPlay", "CanPause", "CanSeek"})
+            QVERIFY2(!property(ability).toBool(), ability);
     }
 
     void onlyLocalFilesOpen() {
