@@ -168,7 +168,7 @@ void MprisPlayerAdaptor::SetPosition(const QDBusObjectPath &trackId, qlonglong p
 void MprisPlayerAdaptor::OpenUri(const QString &uri) {
     // Local files only: Sonavel never opens anything from the network.
     const QByteArray text = uri.toUtf8();
-    const QUrl file = text.startsWith("file://") ? local_file::fromArgument(text) : QUrl();
+    const QUrl file = local_file::isFileUrl(text) ? local_file::fromArgument(text) : QUrl();
     if (file.isEmpty())
         return controls_.refuseCall(QStringLiteral("only local file: URIs can be opened"));
     controls_.playerManager().loadMedia(file);

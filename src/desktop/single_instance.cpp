@@ -48,6 +48,19 @@ bool isPrivateFolder(const QByteArray &path) {
     return S_ISDIR(status.st_mode) && status.st_uid == ::getuid() && (status.st_mode & 077) == 0;
 }
 
+// Only a regular file of this user's can be a lock: anything else at its path (a FIFO would
+// block the lock's open() for ever, a folder would fail it every time, a link leads elsewhere)
+// was not made by Sonavel and is cleared away. False when it cannot be.
+bool clearForeignLock(const QByteArray &path) {
+    struct stat status {};
+    if (::lstat(path.constData(), &status) != 0)
+        return true;
+    if (S_ISREG(status.st_mode) && status.st_uid == ::getuid())
+        return true;
+    return S_ISDIR(status.st_mode) ? ::rmdir(path.constData()) == 0
+                                   : ::unlink(path.constData()) == 0;
+}
+
 } // namespace
 
 SingleInstance::SingleInstance(QString folder, QObject *parent)
@@ -83,7 +96,10 @@ bool SingleInstance::lockOwnerIsGone() const {
 SingleInstance::Claim SingleInstance::claim() {
     if (server_)
         return Claim::claimed;
-    lock_ = std::make_unique<QLockFile>(QDir(folder_).filePath(lockName));
+    const QString lockPath = QDir(folder_).filePath(lockName);
+    if (!clearForeignLock(QFile::encodeName(lockPath)))
+        return Claim::unavailable;
+    lock_ = std::make_unique<QLockFile>(lockPath);
     // A lock whose owner has died is taken over; a live owner keeps it.
     lock_->setStaleLockTime(0);
     bool locked = lock_->tryLock(0);

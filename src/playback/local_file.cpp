@@ -27,17 +27,23 @@ QByteArray path(const QUrl &url) {
     return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
 }
 
+bool isFileUrl(QByteArrayView text) {
+    return text.size() >= 7 && text.first(7).compare("file://", Qt::CaseInsensitive) == 0;
+}
+
 QUrl fromArgument(const QByteArray &argument, const QByteArray &workingFolder) {
     if (argument.isEmpty())
         return {};
     // Only an absolute file:// URL is read as one: "file:song.mp3" is a file in this folder.
-    if (argument.startsWith("file://")) {
+    // A scheme's case means nothing (RFC 3986).
+    if (isFileUrl(argument)) {
         const QUrl url = QUrl::fromEncoded(argument, QUrl::StrictMode);
         const QByteArray bytes = path(url);
-        // Another host's file (file://host/...) is not a local file, whatever Qt calls it.
+        // Another host's file (file://host/...) is not a local file, whatever Qt calls it; a
+        // NUL would end the name early and name another file.
         const bool thisHost = url.host().isEmpty() || url.host() == u"localhost";
-        if (url.isValid() && thisHost && bytes.startsWith('/') && !url.hasQuery() &&
-            !url.hasFragment())
+        if (url.isValid() && thisHost && bytes.startsWith('/') && !bytes.contains('\0') &&
+            !url.hasQuery() && !url.hasFragment())
             return fromPath(bytes);
         return {};
     }
@@ -52,8 +58,7 @@ QUrl fromArgument(const QByteArray &argument, const QByteArray &workingFolder) {
 QUrl fromArgument(const QByteArray &argument) {
     char buffer[PATH_MAX] = "/";
     // Without a working folder (it was deleted) a relative name names nothing.
-    if (!argument.startsWith('/') && !argument.startsWith("file://") &&
-        !getcwd(buffer, sizeof buffer))
+    if (!argument.startsWith('/') && !isFileUrl(argument) && !getcwd(buffer, sizeof buffer))
         return {};
     return fromArgument(argument, QByteArray(buffer));
 }

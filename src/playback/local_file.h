@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QUrl>
 
 // Linux file names are bytes, not text: a name that is not valid UTF-8 must still reach the
@@ -18,6 +19,8 @@ QByteArray path(const QUrl &url);
 // unless it is an absolute file:// URL. Empty for an empty argument or a URL of anything but
 // a local file.
 QUrl fromArgument(const QByteArray &argument, const QByteArray &workingFolder);
+// Whether `text` begins as a file:// URL does, in any case.
+bool isFileUrl(QByteArrayView text);
 // The same against the process's working folder.
 QUrl fromArgument(const QByteArray &argument);
 

@@ -312,8 +312,15 @@ void MpvEngine::handleEvent(const mpv_event &event) {
         playingEntryId_ = static_cast<const mpv_event_start_file *>(event.data)->playlist_entry_id;
         break;
     case MPV_EVENT_FILE_LOADED:
-        if (MediaPlayer *player = playingCurrent())
+        if (MediaPlayer *player = playingCurrent()) {
             player->handleLoaded();
+            // Observed properties report changes only: a file as long as the one before it,
+            // loaded before that one's length was reported, would never report its own.
+            double seconds = 0;
+            if (mpv_get_property(handle_.get(), "duration", MPV_FORMAT_DOUBLE, &seconds) >= 0 &&
+                seconds > 0)
+                player->handleDuration(seconds);
+        }
         break;
     case MPV_EVENT_END_FILE: {
         const auto *end = static_cast<const mpv_event_end_file *>(event.data);

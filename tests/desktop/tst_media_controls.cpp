@@ -303,7 +303,12 @@ private Q_SLOTS:
         const QUrl song = QUrl::fromLocalFile(test_support::fixture("tone.wav"));
         QCOMPARE(call("OpenUri", {song.toString()}).type(), QDBusMessage::ReplyMessage);
         QCOMPARE(manager().currentURL(), song);
-        for (const QString uri : {"http://127.0.0.1:9/a.mp3", "file://host/a.mp3", "a.mp3"}) {
+        const QUrl upper(QStringLiteral("FILE://") + song.toString().mid(7));
+        QCOMPARE(call("OpenUri", {upper.toString()}).type(), QDBusMessage::ReplyMessage);
+        QCOMPARE(manager().currentURL(), song);
+        const QString cutShort = song.toString() + QStringLiteral("%00.mp3");
+        for (const QString &uri :
+             QStringList{"http://127.0.0.1:9/a.mp3", "file://host/a.mp3", "a.mp3", cutShort}) {
             const QDBusMessage reply = call("OpenUri", {uri});
             QCOMPARE(reply.type(), QDBusMessage::ErrorMessage);
         }

@@ -11,6 +11,7 @@
 
 #include <csignal>
 #include <future>
+#include <sys/stat.h>
 #include <sys/time.h>
 
 using test_support::timeoutMs;
@@ -229,6 +230,31 @@ private Q_SLOTS:
                 .find(QFile::encodeName(film), QFileInfo(film).size());
         QVERIFY(kept);
         QVERIFY(kept->seconds >= 120 && kept->seconds < 150);
+    }
+
+    void anythingButALockFileAtItsPathIsClearedAway_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("FIFO, which would block the lock's open()") << "fifo";
+        QTest::newRow("folder") << "folder";
+        QTest::newRow("link to a file elsewhere") << "link";
+    }
+    void anythingButALockFileAtItsPathIsClearedAway() {
+        QFETCH(QString, kind);
+        const QByteArray lock = QFile::encodeName(runtime->filePath("io.sonavel.Sonavel.lock"));
+        const QString elsewhere = runtime->filePath("elsewhere");
+        if (kind == "fifo")
+            QCOMPARE(::mkfifo(lock.constData(), 0600), 0);
+        else if (kind == "folder")
+            QVERIFY(QDir().mkdir(QFile::decodeName(lock)));
+        else
+            QVERIFY(QFile::link(elsewhere, QFile::decodeName(lock)));
+        SingleInstance primary(runtime->path());
+        QCOMPARE(primary.claim(), SingleInstance::Claim::claimed);
+        QVERIFY(QFileInfo(QFile::decodeName(lock)).isFile());
+        QVERIFY(!QFile::exists(elsewhere));
+        QSignalSpy files(&primary, &SingleInstance::fileHandedOver);
+        QVERIFY(handOver("/music/a.mp3"));
+        QTRY_COMPARE(files.size(), 1);
     }
 
     void leftoversOfACrashAreRecovered() {

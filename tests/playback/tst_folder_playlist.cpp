@@ -87,6 +87,11 @@ private Q_SLOTS:
         QCOMPARE(path("file://localhost/music/a.mp3"), QByteArray("/music/a.mp3"));
         QVERIFY(local_file::fromArgument("file://host/music/a.mp3", "/").isEmpty());
         QVERIFY(local_file::fromArgument("file:///a.mp3#x", "/").isEmpty());
+        // A scheme in any case is the scheme; a NUL would cut the name short at another file.
+        QCOMPARE(path("FILE:///music/a.mp3"), QByteArray("/music/a.mp3"));
+        QCOMPARE(path("File://localhost/music/a.mp3"), QByteArray("/music/a.mp3"));
+        QVERIFY(local_file::fromArgument("file:///music/a.mp3%00.srt", "/").isEmpty());
+        QVERIFY(local_file::fromArgument("FILE:///%00", "/").isEmpty());
         QVERIFY(local_file::fromArgument("", "/").isEmpty());
         // Locations of UTF-8 names are Qt's own, so they compare equal however they were made.
         QCOMPARE(local_file::fromPath("/m/caf\xc3\xa9 #1?.mp3"),
