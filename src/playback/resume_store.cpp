@@ -27,7 +27,7 @@ std::optional<int64_t> trackFrom(const QJsonValue &value) {
 ResumeStore::ResumeStore(QString filePath) : filePath_(std::move(filePath)) {}
 
 QString ResumeStore::defaultFilePath() {
-    // Only an absolute XDG_STATE_HOME counts, as the base directory specification says.
+    // Only an absolute XDG_STATE_HOME counts, as freedesktop.org's base directory rules say.
     QString folder = qEnvironmentVariable("XDG_STATE_HOME");
     if (!QDir::isAbsolutePath(folder))
         folder = QDir::homePath() + QStringLiteral("/.local/state");

@@ -177,7 +177,7 @@ private Q_SLOTS:
         QVERIFY(blocked.find("/films/a.mkv", 7));
     }
 
-    void theStateFolderFollowsTheBaseDirectorySpecification() {
+    void theStateFolderFollowsXdgStateHome() {
         qputenv("XDG_STATE_HOME", QFile::encodeName(state->path()));
         QCOMPARE(ResumeStore::defaultFilePath(), state->filePath("sonavel/positions.json"));
         qputenv("XDG_STATE_HOME", "relative/state");
