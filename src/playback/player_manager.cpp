@@ -254,11 +254,11 @@ void PlayerManager::readCoverArt() {
 void PlayerManager::openFile(const QUrl &file) {
     const bool subtitle =
         media_kind::isSubtitleExtension(media_kind::lowerCaseExtension(media_kind::fileName(file)));
-    if (subtitle && player_ && isVideo_ && loadError_.isEmpty()) {
+    if (!subtitle)
+        return loadMedia(file);
+    // Subtitles go with a film; given anything else, what plays goes on undisturbed.
+    if (player_ && isVideo_ && loadError_.isEmpty())
         engine()->addSubtitle(local_file::path(file));
-        return;
-    }
-    loadMedia(file);
 }
 
 void PlayerManager::selectTrack(MediaTrack::Kind kind, int64_t id) {

@@ -86,8 +86,8 @@ public:
     static constexpr int resumeOfferMs = 10000;
 
     void loadMedia(const QUrl &requested);
-    // Opens `file`: a subtitle file joins the video that plays and is shown; anything else
-    // is loaded as media.
+    // Opens `file`: a subtitle file joins the video that plays and is shown (and is ignored
+    // when no video plays); anything else is loaded as media.
     void openFile(const QUrl &file);
     // Plays the audio track, or shows the subtitle track (0: none), mpv numbers `id`.
     void selectTrack(MediaTrack::Kind kind, int64_t id);

@@ -397,6 +397,22 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(mpvProperty("sid"), QStringLiteral("2"), timeoutMs);
         QCOMPARE(manager->player(), player);
         QCOMPARE(manager->currentURL(), film);
+
+        // Given to a song, or to no file at all, a subtitle file changes nothing.
+        const QUrl subtitles = QUrl::fromLocalFile(folder->filePath("extra.srt"));
+        manager->loadMedia(fixtureUrl("long.mp3"));
+        QVERIFY(playsPast(0.1));
+        const std::shared_ptr<MediaPlayer> song = manager->player();
+        const qsizetype listed = manager->playlist().size();
+        manager->openFile(subtitles);
+        QCOMPARE(manager->player(), song);
+        QCOMPARE(manager->currentURL(), fixtureUrl("long.mp3"));
+        QCOMPARE(manager->playlist().size(), listed);
+        QVERIFY(manager->loadError().isEmpty());
+        QVERIFY(manager->isPlaying());
+        PlayerManager empty(test_support::headlessEngine());
+        empty.openFile(subtitles);
+        QVERIFY(!empty.player());
     }
 
     void badFilesSayWhyAndDoNotPlay_data() {
