@@ -12,7 +12,14 @@ QString lowerCaseExtension(QStringView fileName) {
 }
 
 QString fileName(const QUrl &url) {
-    return url.fileName(QUrl::FullyDecoded);
+    // A folder given with a trailing slash ("sonavel /music/") is named by its last part, and
+    // the root by "/": an error must say what it is about.
+    QString path = url.path(QUrl::FullyDecoded);
+    while (path.size() > 1 && path.endsWith(u'/'))
+        path.chop(1);
+    if (path == u"/")
+        return path;
+    return path.mid(path.lastIndexOf(u'/') + 1);
 }
 
 bool isAudioExtension(QStringView lowerCaseExtension) {

@@ -40,10 +40,25 @@ QString reasonText(const LoadError &error) {
     return {};
 }
 
+// A name long enough to fill the label would push the reason out of sight: its middle goes,
+// keeping its start and its extension, and never half a character.
+QString shortenedName(const QString &name) {
+    constexpr qsizetype longest = 60, head = 40, tail = 19;
+    if (name.size() <= longest)
+        return name;
+    qsizetype headEnd = head;
+    if (name.at(headEnd).isLowSurrogate())
+        --headEnd;
+    qsizetype tailStart = name.size() - tail;
+    if (name.at(tailStart).isLowSurrogate())
+        ++tailStart;
+    return name.left(headEnd) + QChar(0x2026) + name.mid(tailStart);
+}
+
 } // namespace
 
 QString loadErrorText(const QString &fileName, const LoadError &error) {
     if (error.isEmpty())
         return {};
-    return L.get(u"cannotPlay").arg(fileName, reasonText(error));
+    return L.get(u"cannotPlay").arg(shortenedName(fileName), reasonText(error));
 }

@@ -510,6 +510,19 @@ private Q_SLOTS:
         Q_UNUSED(first);
     }
 
+    void foldersGivenAsFilesAreNamed() {
+        QVERIFY(QDir(folder->path()).mkdir("Music"));
+        for (const auto &[url, name] :
+             {std::pair{QUrl::fromLocalFile(folder->filePath("Music/")), QStringLiteral("Music")},
+              std::pair{QUrl::fromLocalFile(folder->filePath("Music//")), QStringLiteral("Music")},
+              std::pair{QUrl::fromLocalFile("/"), QStringLiteral("/")}}) {
+            manager->loadMedia(url);
+            QCOMPARE(manager->fileName(), name);
+            QTRY_COMPARE_WITH_TIMEOUT(manager->loadError().reason, LoadError::Reason::isFolder,
+                                      timeoutMs);
+        }
+    }
+
     void missingFileAndUnlistableFolder() {
         const QUrl gone = QUrl::fromLocalFile(folder->filePath("vanished/song.mp3"));
         manager->loadMedia(gone);

@@ -7,6 +7,7 @@
 #include "views/content_view.h"
 #include "views/drop_zone.h"
 #include "views/eliding_label.h"
+#include "views/load_error_text.h"
 #include "views/name_text.h"
 #include "views/open_panel.h"
 #include "views/playlist_model.h"
@@ -146,6 +147,18 @@ private Q_SLOTS:
         QCOMPARE(formatText("README"), QStringLiteral("README"));
         QCOMPARE(formatText("trailing."), QString());
         QCOMPARE(playlistTitle(QUrl::fromLocalFile("/m/a.b.mp3")), QStringLiteral("a.b"));
+
+        // However long the name, the reason is said; the name keeps its start and extension,
+        // and no character is cut in half (the note straddles the cut).
+        const QString longName = QString(39, u'a') + QStringLiteral("\U0001F3B5") +
+                                 QString(200, u'b') + QStringLiteral(".mp3");
+        const QString said = loadErrorText(longName, {LoadError::Reason::notFound, {}});
+        QVERIFY2(said.endsWith(QStringLiteral(": file not found")), qPrintable(said));
+        QVERIFY(said.size() < 100);
+        QVERIFY(said.contains(QString(39, u'a')) && said.contains(QStringLiteral("bbb.mp3")));
+        QCOMPARE(QString::fromUtf8(said.toUtf8()), said);
+        QCOMPARE(loadErrorText(QStringLiteral("Music"), {LoadError::Reason::isFolder, {}}),
+                 QStringLiteral("Cannot play Music: it is a folder, not a media file"));
     }
 
     void contentFollowsThePlayer() {
