@@ -49,7 +49,8 @@ private Q_SLOTS:
                                         "org.kde.StatusNotifierWatcher");
         QVERIFY(watcherInterface.call("RegisterStatusNotifierHost", host).type() !=
                 QDBusMessage::ErrorMessage);
-        QTRY_VERIFY(watcherInterface.property("IsStatusNotifierHostRegistered").toBool());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            watcherInterface.property("IsStatusNotifierHostRegistered").toBool(), timeoutMs);
     }
     void cleanupTestCase() {
         watcher.terminate();
