@@ -245,6 +245,9 @@ private Q_SLOTS:
         QCOMPARE(playerctl({"loop"}), QStringLiteral("Track"));
         manager().setRepeatMode(RepeatMode::off);
         QCOMPARE(playerctl({"loop"}), QStringLiteral("None"));
+        // Play all, stopping at the end, loops nothing either.
+        manager().setRepeatMode(RepeatMode::all);
+        QCOMPARE(playerctl({"loop"}), QStringLiteral("None"));
         playerctl({"loop", "Playlist"});
         QCOMPARE(manager().repeatMode(), RepeatMode::allRepeat);
         playerctl({"loop", "None"});

@@ -624,6 +624,12 @@ private Q_SLOTS:
         QCOMPARE(overlay->text(), QStringLiteral("Muted"));
         QTest::keyClick(keys, Qt::Key_M);
         QVERIFY(!manager().isMuted());
+        // A volume key is meant to be heard: it takes the sound out of mute.
+        QTest::keyClick(keys, Qt::Key_M);
+        QTest::keyClick(keys, Qt::Key_Down);
+        QVERIFY(!manager().isMuted());
+        QCOMPARE(manager().volume(), 0.45);
+        QTest::keyClick(keys, Qt::Key_Up);
         QTRY_VERIFY_WITH_TIMEOUT(!overlay->isVisible(), timeoutMs);
 
         // A focused time slider keeps its arrow keys; Space still plays.
@@ -647,13 +653,15 @@ private Q_SLOTS:
         QTest::keyClick(keys, Qt::Key_Escape);
         QVERIFY(!delegate->isInCustomFullScreen());
 
-        // The wheel over the picture is the volume too.
+        // The wheel over the picture is the volume too, two notches two steps, out of mute.
+        manager().setMuted(true);
         QWindow *surface = window().findChild<VideoPlayerView *>()->surface();
         const QPointF inside(surface->width() / 2.0, surface->height() / 2.0);
         QWheelEvent wheel(inside, surface->mapToGlobal(inside), {}, {0, -240}, Qt::NoButton,
                           Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(surface, &wheel);
         QCOMPARE(manager().volume(), 0.4);
+        QVERIFY(!manager().isMuted());
         QTRY_VERIFY(overlay->isVisible());
         QCOMPARE(overlay->text(), QStringLiteral("Volume 40 %"));
     }
@@ -678,6 +686,11 @@ private Q_SLOTS:
                           Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(slider, &wheel);
         QCOMPARE(slider->value(), before - 30000);
+        // Three notches at once are three steps.
+        QWheelEvent fastWheel(QPointF(10, 5), slider->mapToGlobal(QPointF(10, 5)), {}, {0, 360},
+                              Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(slider, &fastWheel);
+        QCOMPARE(slider->value(), before - 15000);
         QTRY_VERIFY_WITH_TIMEOUT(qAbs(manager().currentTime() - slider->value() / 1000.0) < 1,
                                  timeoutMs);
     }
