@@ -2,6 +2,11 @@
 
 #include "i18n/localization.h"
 #include "views/style.h"
+#include "views/video_player_view.h"
+
+#include <QCoreApplication>
+#include <QWheelEvent>
+#include <QWindow>
 
 #include <cmath>
 
@@ -11,7 +16,6 @@ VolumeOverlay::VolumeOverlay(QWidget *area)
       area_(area) {
     setObjectName(QStringLiteral("volumeOverlay"));
     setAttribute(Qt::WA_ShowWithoutActivating);
-    setAttribute(Qt::WA_TransparentForMouseEvents);
     setFocusPolicy(Qt::NoFocus);
     setAlignment(Qt::AlignCenter);
     setFont(style::font(TextStyle::title3));
@@ -31,4 +35,50 @@ void VolumeOverlay::showLevel(double volume, bool muted) {
     show();
     raise();
     shown_.start();
+}
+
+bool VolumeOverlay::event(QEvent *event) {
+    switch (event->type()) {
+    case QEvent::Wheel:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+        // Not every window system lets input through a window asked to be transparent to it
+        // (X11 gave the wheel to the overlay lying under the pointer).
+        passOn(*static_cast<QSinglePointEvent *>(event));
+        return true;
+    default:
+        return QLabel::event(event);
+    }
+}
+
+void VolumeOverlay::passOn(const QSinglePointEvent &event) {
+    const QPointF global = event.globalPosition();
+    QWidget *below = area_->childAt(area_->mapFromGlobal(global).toPoint());
+    if (!below)
+        return;
+    // The picture is a window of its own inside the video view.
+    QObject *target = below;
+    QPointF local = below->mapFromGlobal(global);
+    for (QWidget *widget = below; widget; widget = widget->parentWidget()) {
+        if (auto *video = qobject_cast<VideoPlayerView *>(widget)) {
+            if (QWindow *surface = video->surface()) {
+                target = surface;
+                local = surface->mapFromGlobal(global);
+            }
+            break;
+        }
+    }
+    if (event.type() == QEvent::Wheel) {
+        const auto &wheel = static_cast<const QWheelEvent &>(event);
+        QWheelEvent passed(local, global, wheel.pixelDelta(), wheel.angleDelta(), wheel.buttons(),
+                           wheel.modifiers(), wheel.phase(), wheel.inverted(), wheel.source());
+        QCoreApplication::sendEvent(target, &passed);
+        return;
+    }
+    const auto &mouse = static_cast<const QMouseEvent &>(event);
+    QMouseEvent passed(mouse.type(), local, global, mouse.button(), mouse.buttons(),
+                       mouse.modifiers());
+    QCoreApplication::sendEvent(target, &passed);
 }

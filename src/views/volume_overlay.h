@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QLabel>
+#include <QSinglePointEvent>
 #include <QTimer>
 
 // The new volume, shown briefly over the content where the person is looking after changing it
@@ -19,7 +20,13 @@ public:
 
     static constexpr int shownMs = 1200;
 
+protected:
+    bool event(QEvent *event) override;
+
 private:
+    // Gives a pointer event the window system delivered here to what lies below.
+    void passOn(const QSinglePointEvent &event);
+
     QWidget *area_;
     QTimer shown_;
 };

@@ -666,6 +666,32 @@ private Q_SLOTS:
         QCOMPARE(overlay->text(), QStringLiteral("Volume 40 %"));
     }
 
+    void theVolumeOverlayLetsTheWheelThrough() {
+        if (QGuiApplication::platformName() != u"xcb")
+            QSKIP("where a popup lies on screen is the compositor's to say");
+        manager().loadMedia(fixtureUrl("long.mp4"));
+        QTRY_VERIFY_WITH_TIMEOUT(window().findChild<VideoPlayerView *>() &&
+                                     window().findChild<VideoPlayerView *>()->isVisible(),
+                                 timeoutMs);
+        manager().setVolume(1.0);
+        QWindow *surface = window().findChild<VideoPlayerView *>()->surface();
+        const QPointF inside(surface->width() / 2.0, surface->height() / 5.0);
+        QWheelEvent first(inside, surface->mapToGlobal(inside), {}, {0, -120}, Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(surface, &first);
+        QCOMPARE(manager().volume(), 0.95);
+        // The window system hands the next turns to the overlay now lying under the pointer.
+        auto *overlay = find<QLabel>("volumeOverlay");
+        QVERIFY(overlay->isVisible());
+        const QPointF onOverlay(overlay->width() / 2.0, overlay->height() / 2.0);
+        for (const double expected : {0.9, 0.85}) {
+            QWheelEvent next(onOverlay, overlay->mapToGlobal(onOverlay), {}, {0, -120},
+                             Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(overlay, &next);
+            QCOMPARE(manager().volume(), expected);
+        }
+    }
+
     void timeSliderJumpsWhereClickedAndStepsBySeconds() {
         manager().loadMedia(fixtureUrl("long.mp3"));
         auto *slider = find<SeekSlider>("timeSlider");
