@@ -62,4 +62,7 @@ ff six-minutes.mkv -f lavfi -i testsrc=size=160x120:rate=5:duration=360 \
     -c:a aac -b:a 32k -c:s srt -metadata:s:a:0 language=eng -metadata:s:a:1 language=jpn \
     -metadata:s:s:0 language=jpn
 ff four-minutes.mp3 -f lavfi -i sine=frequency=440:duration=240 -c:a libmp3lame -b:a 32k
+# Long enough to stay on while a test reads it, with a cover and an album name.
+ff covered-album.mp3 -i four-minutes.mp3 -i cover.png -map 0 -map 1 -c copy -id3v2_version 3 \
+    -metadata album="Quiet Rooms" -disposition:v attached_pic
 ff six-minutes.mp3 -f lavfi -i sine=frequency=440:duration=360 -c:a libmp3lame -b:a 32k

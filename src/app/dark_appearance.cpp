@@ -1,11 +1,13 @@
 #include "app/dark_appearance.h"
 
+#include "views/focus_ring_style.h"
+
 #include <QApplication>
 #include <QPalette>
 #include <QStyleFactory>
 
 void applyDarkAppearance(QApplication &application) {
-    application.setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    application.setStyle(new FocusRingStyle(QStyleFactory::create(QStringLiteral("Fusion"))));
 
     // Window and control backgrounds as a dark desktop draws them.
     const QColor window(44, 44, 46);

@@ -3,6 +3,7 @@
 #include "i18n/localization.h"
 #include "playback/media_player.h"
 #include "playback/player_manager.h"
+#include "views/accessibility.h"
 #include "views/eliding_label.h"
 #include "views/load_error_text.h"
 #include "views/name_text.h"
@@ -16,6 +17,7 @@
 
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
 #include <QPropertyAnimation>
@@ -42,6 +44,38 @@ QLabel *symbolLabel(const QString &name, const QColor &color, int side, QWidget 
         symbols::icon(name, color).pixmap(QSize(side, side), parent->devicePixelRatioF()));
     return result;
 }
+
+// The playlist's keys for a keyboard user: Enter plays the focused row; Space stays
+// play/pause, as everywhere but on a button.
+class PlaylistKeys : public QObject {
+public:
+    PlaylistKeys(QListView *list, std::function<void(const QModelIndex &)> play)
+        : QObject(list), list_(list), play_(std::move(play)) {}
+
+    bool eventFilter(QObject *, QEvent *event) override {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        auto *key = static_cast<QKeyEvent *>(event);
+        switch (key->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (list_->currentIndex().isValid())
+                play_(list_->currentIndex());
+            key->accept();
+            return true;
+        case Qt::Key_Space:
+            // On to the window's own keys.
+            key->ignore();
+            return true;
+        default:
+            return false;
+        }
+    }
+
+private:
+    QListView *list_;
+    std::function<void(const QModelIndex &)> play_;
+};
 
 void fill(QWidget *widget, const QColor &color) {
     widget->setAutoFillBackground(true);
@@ -97,8 +131,10 @@ QWidget *AudioPlayerView::buildPlaylistPanel() {
     fill(header, withAlpha(style::controlBackground(), 0.5));
     auto *headerRow = new QHBoxLayout(header);
     headerRow->setContentsMargins(12, 8, 12, 8);
-    headerRow->addWidget(
-        symbolLabel(QStringLiteral("music.note.list"), style::secondary(), 16, header));
+    QLabel *headerSymbol =
+        symbolLabel(QStringLiteral("music.note.list"), style::secondary(), 16, header);
+    accessibility::setDecorative(headerSymbol, true);
+    headerRow->addWidget(headerSymbol);
     playlistHeader_ = label(QString(), TextStyle::headline, style::secondary(), header);
     playlistHeader_->setObjectName(QStringLiteral("playlistHeader"));
     headerRow->addWidget(playlistHeader_);
@@ -107,6 +143,7 @@ QWidget *AudioPlayerView::buildPlaylistPanel() {
     QWidget *line = divider(Qt::Horizontal, panel);
 
     model_ = new PlaylistModel(this);
+    connect(model_, &QAbstractItemModel::modelReset, this, [this] { keyboardIndex_ = -1; });
     list_ = new QListView(panel);
     list_->setObjectName(QStringLiteral("playlist"));
     list_->setModel(model_);
@@ -116,14 +153,18 @@ QWidget *AudioPlayerView::buildPlaylistPanel() {
     list_->setUniformItemSizes(true);
     list_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    list_->setFocusPolicy(Qt::NoFocus);
+    list_->setAccessibleName(L.get(u"playlist"));
+    // Reached with Tab; a click plays a row and leaves the window's keys where they were.
+    list_->setFocusPolicy(Qt::TabFocus);
     list_->viewport()->setAutoFillBackground(false);
     list_->setStyleSheet(QStringLiteral("QListView { background: transparent; }"));
-    connect(list_, &QListView::clicked, this, [this](const QModelIndex &index) {
+    const auto playRow = [this](const QModelIndex &index) {
         const QUrl url = index.data(PlaylistModel::UrlRole).toUrl();
         playerManager_.setCurrentIndex(index.row());
         playerManager_.loadMedia(url);
-    });
+    };
+    connect(list_, &QListView::clicked, this, playRow);
+    list_->installEventFilter(new PlaylistKeys(list_, playRow));
     scrolling_ = new QPropertyAnimation(list_->verticalScrollBar(), "value", this);
     scrolling_->setDuration(250);
     scrolling_->setEasingCurve(QEasingCurve::InOutQuad);
@@ -151,6 +192,7 @@ QWidget *AudioPlayerView::buildInformationColumn() {
     cover_->setFixedSize(coverSide, coverSide);
     cover_->setAlignment(Qt::AlignCenter);
     noteSymbol_ = cover_->pixmap();
+    accessibility::setDecorative(cover_, true);
     stack->addWidget(cover_, 0, Qt::AlignHCenter);
 
     fileName_ = new ElidingLabel(2, column);
@@ -187,6 +229,7 @@ QWidget *AudioPlayerView::buildInformationColumn() {
     errorPalette.setColor(QPalette::WindowText, QColor(255, 105, 97));
     loadError_->setPalette(errorPalette);
     loadError_->setAlignment(Qt::AlignCenter);
+    accessibility::setRole(loadError_, QAccessible::AlertMessage);
     stack->addWidget(loadError_);
 
     auto *box = new QFrame(column);
@@ -201,19 +244,24 @@ QWidget *AudioPlayerView::buildInformationColumn() {
     lines->setSpacing(8);
     lines->setContentsMargins(12, 10, 12, 10);
     auto *lengthLine = new QHBoxLayout;
-    lengthLine->addWidget(label(L.get(u"length"), TextStyle::callout, style::secondary(), box));
+    QLabel *lengthName = label(L.get(u"length"), TextStyle::callout, style::secondary(), box);
+    lengthLine->addWidget(lengthName);
     lengthLine->addStretch(1);
     length_ = label(QString(), TextStyle::callout, style::primary(), box);
     length_->setObjectName(QStringLiteral("length"));
+    // Read as the name of its value.
+    lengthName->setBuddy(length_);
     lengthLine->addWidget(length_);
     lines->addLayout(lengthLine);
     formatLine_ = new QWidget(box);
     auto *formatRow = new QHBoxLayout(formatLine_);
     formatRow->setContentsMargins(0, 0, 0, 0);
-    formatRow->addWidget(label(L.get(u"format"), TextStyle::callout, style::secondary(), box));
+    QLabel *formatName = label(L.get(u"format"), TextStyle::callout, style::secondary(), box);
+    formatRow->addWidget(formatName);
     formatRow->addStretch(1);
     format_ = label(QString(), TextStyle::callout, style::primary(), box);
     format_->setObjectName(QStringLiteral("format"));
+    formatName->setBuddy(format_);
     formatRow->addWidget(format_);
     lines->addWidget(formatLine_);
     stack->addWidget(box, 0, Qt::AlignHCenter);
@@ -225,19 +273,22 @@ QWidget *AudioPlayerView::buildInformationColumn() {
     const auto navigationButton = [this](const QString &name, const QString &symbol) {
         auto *button = new QToolButton(navigation_);
         button->setObjectName(name);
+        accessibility::pressOnEnter(button);
         button->setAutoRaise(true);
         button->setIcon(symbols::icon(symbol, style::primary()));
         button->setIconSize(QSize(22, 22));
         button->setFixedHeight(30);
-        button->setFocusPolicy(Qt::NoFocus);
+        button->setFocusPolicy(Qt::TabFocus);
         return button;
     };
     previous_ = navigationButton(QStringLiteral("previousButton"), QStringLiteral("backward.fill"));
+    previous_->setAccessibleName(L.get(u"previous"));
     connect(previous_, &QToolButton::clicked, &playerManager_, &PlayerManager::playPrevious);
     position_ = label(QString(), TextStyle::caption, style::secondary(), navigation_);
     position_->setObjectName(QStringLiteral("position"));
     position_->setFixedHeight(30);
     next_ = navigationButton(QStringLiteral("nextButton"), QStringLiteral("forward.fill"));
+    next_->setAccessibleName(L.get(u"next"));
     connect(next_, &QToolButton::clicked, &playerManager_, &PlayerManager::playNext);
     row->addWidget(previous_);
     row->addWidget(position_);
@@ -262,6 +313,7 @@ void AudioPlayerView::redraw() {
     const QImage &coverImage = playerManager_.coverArt().image;
     if (coverImage.cacheKey() != shownCoverKey_) {
         shownCoverKey_ = coverImage.cacheKey();
+        accessibility::setDecorative(cover_, coverImage.isNull());
         if (coverImage.isNull()) {
             cover_->setPixmap(noteSymbol_);
         } else {
@@ -273,14 +325,22 @@ void AudioPlayerView::redraw() {
             cover_->setPixmap(picture);
         }
     }
+    const QString album = playerManager_.tags().album;
+    const QString coverName = album.isEmpty() ? L.get(u"cover") : L.get(u"coverOf").arg(album);
+    if (cover_->accessibleName() != coverName)
+        cover_->setAccessibleName(coverName);
     const TagLines tags = tagLines(playerManager_.tags(), playerManager_.fileName());
     tagTitle_->setFullText(tags.title);
     tagTitle_->setVisible(!tags.title.isEmpty());
     artistAndAlbum_->setFullText(tags.artistAndAlbum);
     artistAndAlbum_->setVisible(!tags.artistAndAlbum.isEmpty());
-    loadError_->setFullText(
-        loadErrorText(shownFileName(playerManager_.fileName()), playerManager_.loadError()));
+    const QString errorText =
+        loadErrorText(shownFileName(playerManager_.fileName()), playerManager_.loadError());
+    const bool errorChanged = errorText != loadError_->fullText();
+    loadError_->setFullText(errorText);
     loadError_->setVisible(!playerManager_.loadError().isEmpty());
+    if (errorChanged)
+        accessibility::announce(loadError_);
     length_->setText(timeString(playerManager_.duration()));
     formatLine_->setVisible(playerManager_.player() != nullptr);
     format_->setText(formatText(playerManager_.fileName()));
@@ -290,6 +350,13 @@ void AudioPlayerView::redraw() {
     next_->setEnabled(playerManager_.hasNext());
     position_->setText(
         QStringLiteral("%1 / %2").arg(playerManager_.currentIndex() + 1).arg(playlist.size()));
+
+    // The keyboard's place in the list starts at the row that plays, and follows it.
+    const QModelIndex playing = model_->index(int(playerManager_.currentIndex()));
+    if (playing.isValid() && playerManager_.currentIndex() != keyboardIndex_) {
+        keyboardIndex_ = playerManager_.currentIndex();
+        list_->selectionModel()->setCurrentIndex(playing, QItemSelectionModel::NoUpdate);
+    }
 
     if (isVisible() && playerManager_.currentIndex() != followedIndex_) {
         followedIndex_ = playerManager_.currentIndex();

@@ -52,6 +52,8 @@ private:
     ResumeOffer *resumeOffer_ = nullptr;
     // The row the list last followed; the list scrolls when the current index moves off it.
     qint64 followedIndex_ = -1;
+    // The playing row the list's keyboard place last moved to.
+    qint64 keyboardIndex_ = -1;
 };
 
 // The format text of a file name: the text after its last dot, in upper case.

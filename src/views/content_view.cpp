@@ -2,6 +2,7 @@
 
 #include "playback/local_file.h"
 #include "playback/player_manager.h"
+#include "views/accessibility.h"
 #include "views/audio_player_view.h"
 #include "views/drop_zone.h"
 #include "views/eliding_label.h"
@@ -44,6 +45,8 @@ public:
             FullScreenController *controller = FullScreenController::application();
             if (controller && controller->isInCustomFullScreen()) {
                 controller->exitCustomFullScreen();
+                // The window's own keys again, wherever the focus had gone.
+                static_cast<QWidget *>(parent())->setFocus(Qt::ShortcutFocusReason);
                 return true;
             }
         }
@@ -79,6 +82,7 @@ ContentView::ContentView(PlayerManager &playerManager, QStringList arguments, QW
     errorPalette.setColor(QPalette::Window, Qt::black);
     errorPalette.setColor(QPalette::WindowText, style::gray());
     videoError_->setPalette(errorPalette);
+    accessibility::setRole(videoError_, QAccessible::AlertMessage);
 
     transportBar_ = new QWidget(this);
     transportBar_->setObjectName(QStringLiteral("transportBar"));
@@ -114,7 +118,10 @@ ContentView::ContentView(PlayerManager &playerManager, QStringList arguments, QW
     mouseIdleTimer_.setSingleShot(true);
     mouseIdleTimer_.setInterval(idleTimeoutMs);
     connect(&mouseIdleTimer_, &QTimer::timeout, this, [this] {
-        if (playerManager_.isPlaying() && playerManager_.isVideo() && isFullScreen_)
+        // A control the keyboard is on stays in sight.
+        if (transportBar_->isAncestorOf(focusWidget()))
+            resetMouseTimer();
+        else if (playerManager_.isPlaying() && playerManager_.isVideo() && isFullScreen_)
             setShowControls(false);
     });
     fullScreenPoll_.setInterval(fullScreenPollMs);
@@ -138,9 +145,13 @@ void ContentView::redraw() {
     const bool failed = !playerManager_.loadError().isEmpty();
     const bool video = loaded && playerManager_.isVideo() && !failed;
     dropZone_->setVisible(!loaded);
-    videoError_->setFullText(
-        loadErrorText(shownFileName(playerManager_.fileName()), playerManager_.loadError()));
+    const QString errorText =
+        loadErrorText(shownFileName(playerManager_.fileName()), playerManager_.loadError());
+    const bool errorChanged = errorText != videoError_->fullText();
+    videoError_->setFullText(errorText);
     videoError_->setVisible(loaded && playerManager_.isVideo() && failed);
+    if (errorChanged)
+        accessibility::announce(videoError_);
     audioView_->setVisible(loaded && !playerManager_.isVideo());
     // Made for the first video and kept: a native window and its drawing surface rebuilt on
     // every switch between a song and a film would be paid for again each time.
@@ -149,6 +160,7 @@ void ContentView::redraw() {
     if (videoView_) {
         videoView_->setPlayer(video ? playerManager_.player() : nullptr);
         videoView_->setVisible(video);
+        videoView_->setAccessibleName(video ? shownFileName(playerManager_.fileName()) : QString());
     }
     transportBar_->setVisible(loaded);
     resumeOffer_->redraw();
@@ -158,7 +170,11 @@ void ContentView::createVideoView() {
     videoView_ = new VideoPlayerView(this);
     connect(videoView_, &VideoPlayerView::pointerEntered, this, &ContentView::revealControls);
     connect(videoView_, &VideoPlayerView::pointerMoved, this, &ContentView::revealControls);
-    connect(videoView_, &VideoPlayerView::pressedOrDragged, this, &ContentView::revealControls);
+    connect(videoView_, &VideoPlayerView::pressedOrDragged, this, [this] {
+        // A click on the picture gives the window its keys back, as a click elsewhere does.
+        setFocus(Qt::MouseFocusReason);
+        revealControls();
+    });
     connect(videoView_, &VideoPlayerView::doubleClicked, this, &ContentView::toggleFullScreen);
     connect(videoView_, &VideoPlayerView::contextMenuRequested, this, &ContentView::showTrackMenu);
     connect(videoView_, &VideoPlayerView::wheelTurned, this,
@@ -253,6 +269,7 @@ void ContentView::setIsFullScreen(bool fullScreen) {
     if (isFullScreen_ == fullScreen)
         return;
     isFullScreen_ = fullScreen;
+    controls_->setFullScreen(fullScreen);
     // Only a change of showControls fades; entering or leaving full screen applies at once.
     fade_->stop();
     const bool visible = showControls_ || !isFullScreen_;
@@ -290,6 +307,7 @@ bool ContentView::eventFilter(QObject *watched, QEvent *event) {
     case QEvent::Enter:
     case QEvent::MouseMove:
     case QEvent::HoverMove:
+    case QEvent::FocusIn:
         revealControls();
         break;
     default:
@@ -351,6 +369,10 @@ void ContentView::keyPressEvent(QKeyEvent *event) {
     case Qt::Key_Menu:
         if (videoView_ && videoView_->isVisible())
             showTrackMenu(videoView_->mapToGlobal(videoView_->rect().center()));
+        break;
+    case Qt::Key_Escape:
+        // No control used it: the window's own keys again.
+        setFocus(Qt::ShortcutFocusReason);
         break;
     default:
         QWidget::keyPressEvent(event);

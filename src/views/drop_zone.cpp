@@ -2,6 +2,7 @@
 
 #include "i18n/localization.h"
 #include "playback/player_manager.h"
+#include "views/accessibility.h"
 #include "views/open_panel.h"
 #include "views/style.h"
 #include "views/symbols.h"
@@ -37,6 +38,7 @@ DropZone::DropZone(PlayerManager &playerManager, QWidget *parent)
     auto *symbol = new QLabel(this);
     symbol->setPixmap(symbols::icon(QStringLiteral("play.circle"), style::gray())
                           .pixmap(QSize(60, 60), devicePixelRatioF()));
+    accessibility::setDecorative(symbol, true);
     const auto grayText = [this](const QString &text, TextStyle textStyle) {
         auto *label = new QLabel(text, this);
         label->setFont(style::font(textStyle));
@@ -52,9 +54,12 @@ DropZone::DropZone(PlayerManager &playerManager, QWidget *parent)
         QStringLiteral("QPushButton { background: %1; color: white; border: none; "
                        "border-radius: 6px; padding: 5px 16px; }"
                        "QPushButton:hover { background: %2; }"
-                       "QPushButton:pressed { background: %3; }")
+                       "QPushButton:pressed { background: %3; }"
+                       // White on the blue and on the window alike, for the keyboard's focus.
+                       "QPushButton:focus { border: 2px solid white; padding: 3px 14px; }")
             .arg(style::blue().name(), style::blue().lighter(112).name(),
                  style::blue().darker(115).name()));
+    accessibility::pressOnEnter(openButton);
     connect(openButton, &QPushButton::clicked, this, &DropZone::openFile);
 
     auto *stack = new QVBoxLayout(this);

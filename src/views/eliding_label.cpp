@@ -13,6 +13,8 @@ void ElidingLabel::setFullText(const QString &text) {
         return;
     fullText_ = text;
     setToolTip(text);
+    // Read whole, as neither wrapped nor cut short.
+    setAccessibleName(text);
     relayout();
 }
 

@@ -2,6 +2,7 @@
 
 #include "i18n/localization.h"
 #include "playback/player_manager.h"
+#include "views/accessibility.h"
 #include "views/full_screen_controller.h"
 #include "views/open_panel.h"
 #include "views/seek_slider.h"
@@ -19,6 +20,20 @@ namespace {
 
 constexpr int timeLabelWidth = 40;
 
+QStringView repeatModeKey(RepeatMode mode) {
+    switch (mode) {
+    case RepeatMode::off:
+        return u"stopAtEnd";
+    case RepeatMode::one:
+        return u"repeatOne";
+    case RepeatMode::all:
+        return u"playAll";
+    case RepeatMode::allRepeat:
+        return u"repeatAll";
+    }
+    return u"stopAtEnd";
+}
+
 TimeLabel *timeLabel(const QString &objectName, QWidget *parent) {
     auto *label = new TimeLabel(timeLabelWidth, parent);
     label->setText(QStringLiteral("0:00"));
@@ -35,6 +50,7 @@ PlayerControls::PlayerControls(PlayerManager &playerManager, QWidget *parent)
     total_ = timeLabel(QStringLiteral("totalTime"), this);
     slider_ = new SeekSlider(this);
     slider_->setObjectName(QStringLiteral("timeSlider"));
+    slider_->setAccessibleName(L.get(u"position"));
     // Every movement seeks at once, while dragging too; playback goes on meanwhile.
     connect(slider_, &SeekSlider::seekRequested, &playerManager_, &PlayerManager::seek);
 
@@ -48,15 +64,18 @@ PlayerControls::PlayerControls(PlayerManager &playerManager, QWidget *parent)
     openFile_->setIcon(symbols::icon(QStringLiteral("folder.badge.plus"), style::primary()));
     openFile_->setIconSize(QSize(18, 18));
     openFile_->setToolTip(L.get(u"openNewFile"));
+    openFile_->setAccessibleName(L.get(u"openFileButton"));
     connect(openFile_, &QToolButton::clicked, this, &PlayerControls::openFile);
 
     repeat_ = addButton(QStringLiteral("repeatButton"), 24);
     repeat_->setIconSize(QSize(20, 20));
+    repeat_->setAccessibleName(L.get(u"repeat"));
     connect(repeat_, &QToolButton::clicked, this, &PlayerControls::cycleRepeatMode);
 
     stop_ = addButton(QStringLiteral("stopButton"), 24);
     stop_->setIcon(symbols::icon(QStringLiteral("stop.fill"), style::primary()));
     stop_->setIconSize(QSize(18, 18));
+    stop_->setAccessibleName(L.get(u"stop"));
     connect(stop_, &QToolButton::clicked, &playerManager_, &PlayerManager::stop);
 
     playPause_ = addButton(QStringLiteral("playPauseButton"), 28);
@@ -68,6 +87,7 @@ PlayerControls::PlayerControls(PlayerManager &playerManager, QWidget *parent)
         symbols::icon(QStringLiteral("arrow.up.left.and.arrow.down.right"), style::primary()));
     fullScreen_->setIconSize(QSize(16, 16));
     fullScreen_->setToolTip(QStringLiteral("Full Screen"));
+    setFullScreen(false);
     connect(fullScreen_, &QToolButton::clicked, this, [] {
         if (FullScreenController *controller = FullScreenController::application())
             controller->toggleCustomFullScreen();
@@ -107,7 +127,9 @@ QToolButton *PlayerControls::addButton(const QString &objectName, int side) {
     button->setObjectName(objectName);
     button->setAutoRaise(true);
     button->setFixedSize(side, side);
-    button->setFocusPolicy(Qt::NoFocus);
+    // Reached with Tab; a click leaves the window's keys where they were.
+    button->setFocusPolicy(Qt::TabFocus);
+    accessibility::pressOnEnter(button);
     return button;
 }
 
@@ -125,6 +147,7 @@ void PlayerControls::redraw() {
         const QColor color = mode == RepeatMode::off ? style::primary() : style::blue();
         repeat_->setIcon(symbols::icon(repeat_mode::iconName(mode), color));
         repeat_->setToolTip(repeat_mode::description(mode));
+        repeat_->setAccessibleDescription(L.get(repeatModeKey(mode)));
         repeat_->setProperty("mode", repeat_mode::rawValue(mode));
         repeat_->setProperty("symbol", repeat_mode::iconName(mode));
         repeat_->setProperty("color", color);
@@ -135,10 +158,17 @@ void PlayerControls::redraw() {
     if (playPause_->property("symbol").toString() != playSymbol) {
         playPause_->setIcon(symbols::icon(playSymbol, style::primary()));
         playPause_->setProperty("symbol", playSymbol);
+        // Named after what a press does, as its symbol is.
+        playPause_->setAccessibleName(playerManager_.isPlaying() ? L.get(u"pause")
+                                                                 : L.get(u"play"));
     }
 
     fullScreen_->setVisible(playerManager_.isVideo());
     placeholder_->setVisible(!playerManager_.isVideo());
+}
+
+void PlayerControls::setFullScreen(bool fullScreen) {
+    fullScreen_->setAccessibleName(fullScreen ? L.get(u"leaveFullScreen") : L.get(u"fullScreen"));
 }
 
 void PlayerControls::cycleRepeatMode() {

@@ -14,6 +14,9 @@ class PlayerControls : public QWidget {
 public:
     explicit PlayerControls(PlayerManager &playerManager, QWidget *parent = nullptr);
 
+    // The full-screen button is named after what a press does.
+    void setFullScreen(bool fullScreen);
+
 private:
     void redraw();
     void cycleRepeatMode();

@@ -1,6 +1,8 @@
 #include "views/playlist_model.h"
 
+#include "i18n/localization.h"
 #include "playback/media_kind.h"
+#include "views/name_text.h"
 
 QString playlistTitle(const QUrl &url) {
     const QString name = media_kind::fileName(url);
@@ -47,6 +49,13 @@ QVariant PlaylistModel::data(const QModelIndex &index, int role) const {
         return playlistTitle(url);
     case Qt::ToolTipRole:
         return media_kind::fileName(url);
+    case Qt::AccessibleTextRole:
+        // Its number first, as the row shows it.
+        return QStringLiteral("%1, %2").arg(index.row() + 1).arg(shownFileName(playlistTitle(url)));
+    case Qt::AccessibleDescriptionRole:
+        if (index.row() != currentIndex_)
+            return QString();
+        return isPlaying_ ? L.get(u"playingNow") : L.get(u"pausedNow");
     case ExtensionRole:
         return media_kind::lowerCaseExtension(media_kind::fileName(url)).toUpper();
     case IsCurrentRole:

@@ -1,5 +1,6 @@
 #include "views/playlist_row_delegate.h"
 
+#include "views/focus_ring_style.h"
 #include "views/name_text.h"
 #include "views/playlist_model.h"
 #include "views/style.h"
@@ -79,4 +80,8 @@ void PlaylistRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &o
         title.width());
     painter->drawText(title, Qt::AlignLeft | Qt::AlignVCenter, text);
     painter->restore();
+    // The keyboard's place, when the list has the focus.
+    if (option.state.testFlag(QStyle::State_HasFocus))
+        FocusRingStyle::paintRing(painter,
+                                  option.rect.adjusted(sideMargin / 2, 1, -sideMargin / 2, -1));
 }

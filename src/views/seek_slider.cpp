@@ -1,6 +1,11 @@
 #include "views/seek_slider.h"
 
-#include <QProxyStyle>
+#include "i18n/localization.h"
+#include "views/focus_ring_style.h"
+#include "views/time_text.h"
+
+#include <QAccessibleWidget>
+#include <QStyleFactory>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -9,9 +14,9 @@
 
 namespace {
 
-class SeekSliderStyle : public QProxyStyle {
+class SeekSliderStyle : public FocusRingStyle {
 public:
-    using QProxyStyle::QProxyStyle;
+    using FocusRingStyle::FocusRingStyle;
 
     int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
                   QStyleHintReturn *returnData) const override {
@@ -19,9 +24,51 @@ public:
             return Qt::LeftButton;
         if (hint == SH_Slider_PageSetButtons)
             return Qt::NoButton;
-        return QProxyStyle::styleHint(hint, option, widget, returnData);
+        return FocusRingStyle::styleHint(hint, option, widget, returnData);
     }
 };
+
+// Read in seconds, with the time as the bar shows it ("1:23 of 4:56"), rather than in the
+// slider's internal units.
+class SeekSliderAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit SeekSliderAccessible(SeekSlider *slider)
+        : QAccessibleWidget(slider, QAccessible::Slider) {}
+
+    void *interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface *>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+
+    QString text(QAccessible::Text kind) const override {
+        if (kind == QAccessible::Value || kind == QAccessible::Description)
+            return L.get(u"timeOf").arg(timeString(seconds(slider()->value())),
+                                        timeString(seconds(slider()->maximum())));
+        return QAccessibleWidget::text(kind);
+    }
+
+    QVariant currentValue() const override { return seconds(slider()->value()); }
+    QVariant maximumValue() const override { return seconds(slider()->maximum()); }
+    QVariant minimumValue() const override { return 0.0; }
+    QVariant minimumStepSize() const override { return SeekSlider::stepSeconds; }
+    void setCurrentValue(const QVariant &value) override {
+        const double wanted = value.toDouble();
+        if (std::isfinite(wanted))
+            slider()->setValue(int(std::clamp(std::round(wanted * slider()->unitsPerSecond()), 0.0,
+                                              double(slider()->maximum()))));
+    }
+
+private:
+    SeekSlider *slider() const { return static_cast<SeekSlider *>(widget()); }
+    double seconds(int units) const { return units / slider()->unitsPerSecond(); }
+};
+
+QAccessibleInterface *seekSliderFactory(const QString &, QObject *object) {
+    if (auto *slider = qobject_cast<SeekSlider *>(object))
+        return new SeekSliderAccessible(slider);
+    return nullptr;
+}
 
 } // namespace
 
@@ -33,9 +80,17 @@ double sliderUnitsPerSecond(double duration) {
 }
 
 SeekSlider::SeekSlider(QWidget *parent) : QSlider(Qt::Horizontal, parent) {
-    auto *style = new SeekSliderStyle();
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(seekSliderFactory);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
+    // Fusion, as the rest of the window, whatever the desktop would choose.
+    auto *style = new SeekSliderStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     style->setParent(this);
     setStyle(style);
+    // Keys move it once it is reached with Tab; a click leaves the window's keys where they were.
+    setFocusPolicy(Qt::TabFocus);
     connect(this, &QSlider::valueChanged, this,
             [this](int value) { Q_EMIT seekRequested(value / unitsPerSecond_); });
     setDuration(0);

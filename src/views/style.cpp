@@ -56,6 +56,10 @@ QColor blue() {
     return QColor(10, 132, 255);
 }
 
+QColor focusRing() {
+    return QColor(64, 156, 255);
+}
+
 QColor windowBackground() {
     return QApplication::palette().color(QPalette::Window);
 }

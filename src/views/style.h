@@ -17,6 +17,8 @@ QColor primary();
 QColor secondary();
 QColor gray();
 QColor blue();
+// The keyboard focus mark: light enough to stand out on every background of the dark theme.
+QColor focusRing();
 QColor windowBackground();
 QColor controlBackground();
 

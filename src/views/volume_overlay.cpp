@@ -1,6 +1,7 @@
 #include "views/volume_overlay.h"
 
 #include "i18n/localization.h"
+#include "views/accessibility.h"
 #include "views/style.h"
 #include "views/video_player_view.h"
 
@@ -17,6 +18,7 @@ VolumeOverlay::VolumeOverlay(QWidget *area)
     setObjectName(QStringLiteral("volumeOverlay"));
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFocusPolicy(Qt::NoFocus);
+    accessibility::setRole(this, QAccessible::Notification);
     setAlignment(Qt::AlignCenter);
     setFont(style::font(TextStyle::title3));
     setStyleSheet(QStringLiteral("#volumeOverlay { background: rgb(28, 28, 30); color: white; "
@@ -35,6 +37,8 @@ void VolumeOverlay::showLevel(double volume, bool muted) {
     show();
     raise();
     shown_.start();
+    // Heard as well as seen, each step anew, without the focus moving here.
+    accessibility::announce(this);
 }
 
 bool VolumeOverlay::event(QEvent *event) {

@@ -1,0 +1,90 @@
+#include "views/accessibility.h"
+
+#include <QAbstractButton>
+#include <QAccessibleWidget>
+#include <QKeyEvent>
+#include <QLabel>
+
+namespace accessibility {
+namespace {
+
+const char *const roleProperty = "sonavelAccessibleRole";
+const char *const decorativeProperty = "sonavelDecorative";
+
+// A widget read with the role it was given; a label says its text, and a decoration is not
+// shown to the tool at all.
+class RoleAccessible : public QAccessibleWidget {
+public:
+    explicit RoleAccessible(QWidget *widget)
+        : QAccessibleWidget(widget, QAccessible::Role(widget->property(roleProperty).toInt())) {}
+
+    QString text(QAccessible::Text kind) const override {
+        if (kind == QAccessible::Name && widget()->accessibleName().isEmpty())
+            if (const auto *label = qobject_cast<const QLabel *>(widget()))
+                return label->text();
+        return QAccessibleWidget::text(kind);
+    }
+
+    QAccessible::State state() const override {
+        QAccessible::State result = QAccessibleWidget::state();
+        if (widget()->property(decorativeProperty).toBool())
+            result.invisible = true;
+        return result;
+    }
+};
+
+QAccessibleInterface *roleFactory(const QString &, QObject *object) {
+    auto *widget = qobject_cast<QWidget *>(object);
+    if (widget && widget->property(roleProperty).isValid())
+        return new RoleAccessible(widget);
+    return nullptr;
+}
+
+void installFactory() {
+    static const bool installed = [] {
+        QAccessible::installFactory(roleFactory);
+        return true;
+    }();
+    Q_UNUSED(installed);
+}
+
+class EnterPresses : public QObject {
+public:
+    using QObject::QObject;
+
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key != Qt::Key_Return && key != Qt::Key_Enter)
+            return false;
+        static_cast<QAbstractButton *>(watched)->animateClick();
+        return true;
+    }
+};
+
+} // namespace
+
+void setRole(QWidget *widget, QAccessible::Role role) {
+    installFactory();
+    widget->setProperty(roleProperty, int(role));
+}
+
+void setDecorative(QWidget *widget, bool decorative) {
+    if (!widget->property(roleProperty).isValid())
+        setRole(widget, QAccessible::Graphic);
+    widget->setProperty(decorativeProperty, decorative);
+}
+
+void announce(QWidget *widget) {
+    if (!QAccessible::isActive() || !widget->isVisible())
+        return;
+    QAccessibleEvent shown(widget, QAccessible::ObjectShow);
+    QAccessible::updateAccessibility(&shown);
+}
+
+void pressOnEnter(QAbstractButton *button) {
+    button->installEventFilter(new EnterPresses(button));
+}
+
+} // namespace accessibility

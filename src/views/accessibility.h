@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QAccessible>
+
+class QAbstractButton;
+class QWidget;
+
+// What assistive tools (screen readers, switch access) read of Sonavel's own widgets, and the
+// few keys a keyboard-only user needs beyond Qt's own.
+namespace accessibility {
+
+// Reports `widget` to assistive tools with `role` instead of its class's own (a label that
+// shows an error is an alert). Set before the widget is first read.
+void setRole(QWidget *widget, QAccessible::Role role);
+
+// A picture that only decorates: assistive tools do not read it. May change at any time (the
+// cover shows the note symbol while a song has no cover).
+void setDecorative(QWidget *widget, bool decorative);
+
+// Says `widget` (an alert, a notification) to the screen reader again without moving the
+// focus, as when it first appeared.
+void announce(QWidget *widget);
+
+// Enter presses a focused `button` as Space does: Qt's tool buttons take only Space.
+void pressOnEnter(QAbstractButton *button);
+
+} // namespace accessibility

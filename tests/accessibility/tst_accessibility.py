@@ -1,0 +1,406 @@
+#!/usr/bin/python3
+"""Sonavel as a screen reader and a keyboard-only user meet it: its windows read through the
+accessibility bus (libatspi, as Orca reads them), driven through their actions, and walked
+with real key presses (XTest, on X11 only).
+
+Needs the accessibility bus of the current session (run_accessibility_tests.sh starts it),
+SONAVEL_PLAYER and SONAVEL_FIXTURES. `--count PLAYER FILE` prints how many controls of the
+window that plays FILE have no name, for the figures."""
+
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+import gi
+
+gi.require_version("Atspi", "2.0")
+from gi.repository import Atspi, GLib  # noqa: E402
+
+TIMEOUT = 15
+INTERACTIVE_ROLES = {"push button", "slider", "list", "list item", "image", "toggle button",
+                     "check box", "combo box", "menu item"}
+# Controls that act or inform and must say what they are.
+NAMED_ROLES = {"push button", "slider", "list", "image"}
+
+
+def pump():
+    context = GLib.MainContext.default()
+    while context.pending():
+        context.iteration(False)
+
+
+def wait_for(predicate, what, timeout=TIMEOUT):
+    deadline = time.monotonic() + timeout
+    while True:
+        pump()
+        try:
+            result = predicate()
+        except GLib.Error:
+            result = None
+        if result:
+            return result
+        if time.monotonic() > deadline:
+            raise AssertionError("timed out waiting for " + what)
+        time.sleep(0.05)
+
+
+def states(node):
+    return node.get_state_set()
+
+
+def showing(node):
+    return states(node).contains(Atspi.StateType.SHOWING)
+
+
+def descendants(node):
+    """Every showing object below `node`, depth first (the order the window shows them in)."""
+    found = []
+    for index in range(node.get_child_count()):
+        child = node.get_child_at_index(index)
+        if child is None or not showing(child):
+            continue
+        found.append(child)
+        found.extend(descendants(child))
+    return found
+
+
+def unnamed_controls(window):
+    return [node.get_role_name() for node in descendants(window)
+            if node.get_role_name() in INTERACTIVE_ROLES and not node.get_name().strip()]
+
+
+class Sonavel:
+    """One run of the player, and what the accessibility bus says of it."""
+
+    def __init__(self, player, arguments=(), language=None):
+        environment = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
+        if language:
+            environment.update(LANGUAGE=language, LC_ALL=language + ".UTF-8", LANG=language)
+        self.process = subprocess.Popen([player, *arguments], env=environment,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.application = wait_for(self._find, "Sonavel on the accessibility bus")
+        self.application.set_cache_mask(Atspi.Cache.NONE)
+        self.window = wait_for(lambda: self._first(self.application, "frame"), "its window")
+
+    def _find(self):
+        desktop = Atspi.get_desktop(0)
+        for index in range(desktop.get_child_count()):
+            application = desktop.get_child_at_index(index)
+            if application is not None and application.get_process_id() == self.process.pid:
+                return application
+        return None
+
+    @staticmethod
+    def _first(node, role, name=None):
+        for index in range(node.get_child_count()):
+            child = node.get_child_at_index(index)
+            if child is not None and child.get_role_name() == role and (
+                    name is None or child.get_name() == name):
+                return child
+        return None
+
+    def close(self):
+        self.process.send_signal(signal.SIGTERM)
+        try:
+            self.process.wait(TIMEOUT)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+
+    def controls(self, role):
+        return [node for node in descendants(self.window) if node.get_role_name() == role]
+
+    def control(self, role, name):
+        return wait_for(lambda: next((node for node in self.controls(role)
+                                      if node.get_name() == name), None),
+                        "a %s named %r" % (role, name))
+
+    def press(self, name):
+        button = self.control("push button", name)
+        action = button.get_action_iface()
+        wanted = [index for index in range(action.get_n_actions())
+                  if action.get_action_name(index) in ("Press", "press", "click")]
+        action.do_action((wanted or [0])[0])
+
+    def playing_rows(self):
+        return [row.get_name() for row in self.controls("list item") if row.get_description()]
+
+    def focused(self):
+        # Qt marks a list's current row focused even while the list is not: the list itself
+        # tells where the keyboard is.
+        for node in [self.window, *descendants(self.window)]:
+            if node.get_role_name() != "list item" and states(node).contains(
+                    Atspi.StateType.FOCUSED):
+                return node
+        return None
+
+    def focused_name(self):
+        node = self.focused()
+        if node is None:
+            return None
+        if node.get_role_name() == "list":
+            return "list"
+        return node.get_name() or node.get_role_name()
+
+
+class Events:
+    """Accessibility events Sonavel sends, as a screen reader receives them."""
+
+    def __init__(self, *kinds):
+        self.seen = []
+        self.listener = Atspi.EventListener.new(self._record)
+        for kind in kinds:
+            self.listener.register(kind)
+
+    def _record(self, event):
+        try:
+            self.seen.append((event.type, event.source.get_role_name(), event.source.get_name(),
+                              event.detail1))
+        except GLib.Error:
+            pass
+
+    def wait(self, predicate, what):
+        return wait_for(lambda: any(predicate(*event) for event in self.seen), what)
+
+    def close(self):
+        self.listener.deregister("object:")
+
+
+def fixture(name):
+    return os.path.join(os.environ["SONAVEL_FIXTURES"], name)
+
+
+def album_folder():
+    """Three songs: a minute of tone, a four-minute one with a cover, and an empty file."""
+    folder = tempfile.mkdtemp()
+    shutil.copy(fixture("long.mp3"), os.path.join(folder, "a.mp3"))
+    shutil.copy(fixture("covered-album.mp3"), os.path.join(folder, "b.mp3"))
+    shutil.copy(fixture("empty.mp3"), os.path.join(folder, "c.mp3"))
+    return folder
+
+
+def on_x11():
+    return os.environ.get("QT_QPA_PLATFORM", "xcb") == "xcb" and shutil.which("xdotool")
+
+
+class ScreenReaderTest(unittest.TestCase):
+    player = os.environ.get("SONAVEL_PLAYER", "")
+
+    def setUp(self):
+        self.folder = album_folder()
+        self.sonavel = None
+
+    def tearDown(self):
+        if self.sonavel:
+            self.sonavel.close()
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+    def start(self, *arguments, language=None):
+        self.sonavel = Sonavel(self.player, arguments, language)
+        return self.sonavel
+
+    def assert_all_named(self, sonavel):
+        for role in NAMED_ROLES:
+            for node in sonavel.controls(role):
+                self.assertTrue(node.get_name().strip(), "a showing %s has no name" % role)
+        self.assertEqual(unnamed_controls(sonavel.window), [])
+
+    def test_empty_window_names_what_it_offers(self):
+        sonavel = self.start()
+        sonavel.control("push button", "Open File...")
+        # The big play symbol only decorates.
+        self.assertEqual(sonavel.controls("image"), [])
+        self.assert_all_named(sonavel)
+
+    def test_song_is_read_and_driven_through_its_actions(self):
+        events = Events("object:property-change:accessible-name", "object:state-changed:showing")
+        try:
+            sonavel = self.start(os.path.join(self.folder, "a.mp3"))
+            sonavel.control("push button", "Pause")
+            self.assert_all_named(sonavel)
+            for name in ("Previous", "Next", "Stop", "Open File", "Repeat"):
+                sonavel.control("push button", name)
+            sonavel.control("list", "Playlist")
+            wait_for(lambda: sonavel.playing_rows() == ["1, a"], "the first row marked")
+            self.assertEqual(sonavel.control("list item", "1, a").get_description(), "Playing")
+
+            # In seconds, with the time as it shows.
+            slider = sonavel.control("slider", "Position")
+            value = slider.get_value_iface()
+            wait_for(lambda: abs(value.get_maximum_value() - 60) < 1, "a one-minute range")
+            self.assertLessEqual(value.get_current_value(), 60)
+            self.assertEqual(value.get_minimum_increment(), 5)
+            self.assertRegex(slider.get_description(), r"^\d:\d\d of 1:00$")
+            self.assertEqual(sonavel.control("push button", "Repeat").get_description(),
+                             "Play all")
+
+            sonavel.press("Pause")
+            sonavel.control("push button", "Play")
+            wait_for(lambda: sonavel.control("list item", "1, a").get_description() == "Paused",
+                     "the row marked paused")
+
+            sonavel.press("Next")
+            events.wait(lambda kind, role, name, detail: kind.endswith("accessible-name")
+                        and role == "label" and name == "b.mp3", "the new song announced")
+            wait_for(lambda: sonavel.playing_rows() == ["2, b"], "the second row marked")
+            sonavel.control("image", "Cover of Quiet Rooms")
+            self.assert_all_named(sonavel)
+
+            sonavel.press("Stop")
+            wait_for(lambda: sonavel.control("push button", "Play"), "stopped")
+            sonavel.press("Next")
+            events.wait(lambda kind, role, name, detail: kind.endswith("showing")
+                        and role == "alert" and detail == 1
+                        and name.startswith("Cannot play c.mp3"), "the error said")
+        finally:
+            events.close()
+
+    def test_names_are_in_the_readers_language(self):
+        sonavel = self.start(os.path.join(self.folder, "a.mp3"), language="ja")
+        for name in ("一時停止", "停止", "前へ", "次へ", "ファイルを開く", "リピート"):
+            sonavel.control("push button", name)
+        sonavel.control("slider", "再生位置")
+        sonavel.control("list", "プレイリスト")
+        wait_for(lambda: sonavel.control("list item", "1, a").get_description() == "再生中",
+                 "the row marked in Japanese")
+        self.assert_all_named(sonavel)
+
+    def test_film_and_its_full_screen(self):
+        sonavel = self.start(fixture("long.mp4"))
+        sonavel.control("push button", "Pause")
+        self.assert_all_named(sonavel)
+        sonavel.press("Full Screen")
+        sonavel.control("push button", "Leave Full Screen")
+        self.assert_all_named(sonavel)
+        sonavel.press("Leave Full Screen")
+        sonavel.control("push button", "Full Screen")
+
+
+@unittest.skipUnless(on_x11(), "real key presses need X11 and xdotool")
+class KeyboardOnlyTest(unittest.TestCase):
+    player = os.environ.get("SONAVEL_PLAYER", "")
+
+    def setUp(self):
+        self.folder = album_folder()
+        self.sonavel = Sonavel(self.player, [os.path.join(self.folder, "b.mp3")])
+        self.window_id = wait_for(self._window_id, "the X window")
+        subprocess.run(["xdotool", "windowfocus", "--sync", self.window_id], check=True)
+
+    def tearDown(self):
+        self.sonavel.close()
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+    def _window_id(self):
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid",
+                                str(self.sonavel.process.pid)], capture_output=True, text=True)
+        ids = found.stdout.split()
+        return ids[0] if ids else None
+
+    def key(self, *names):
+        subprocess.run(["xdotool", "key", "--clearmodifiers", *names], check=True)
+
+    def focus_moves_to(self, name):
+        wait_for(lambda: self.sonavel.focused_name() == name, "the focus on " + name)
+
+    def tab_to(self, name):
+        """Tabs on until `name` has the focus, from wherever it is."""
+        for _ in range(12):
+            if self.sonavel.focused_name() == name:
+                return
+            before = self.sonavel.focused()
+            self.key("Tab")
+            wait_for(lambda: self.sonavel.focused() != before, "the focus to move on")
+        self.focus_moves_to(name)
+
+    def test_tab_visits_every_control_once_in_order(self):
+        sonavel = self.sonavel
+        sonavel.control("push button", "Pause")
+        order = ["list", "Previous", "Next", "Position", "Open File", "Repeat", "Stop", "Pause"]
+        for name in order:
+            self.key("Tab")
+            self.focus_moves_to(name)
+        # Round to the window's own keys, then the first control again.
+        self.key("Tab")
+        self.focus_moves_to("filler")
+        self.key("Tab")
+        self.focus_moves_to("list")
+        for name in ["filler", *reversed(order)]:
+            self.key("shift+Tab")
+            self.focus_moves_to(name)
+
+    def test_every_action_without_a_mouse(self):
+        sonavel = self.sonavel
+        sonavel.control("push button", "Pause")
+        # Space on a focused button presses it, and Enter too.
+        self.tab_to("Stop")
+        self.key("space")
+        sonavel.control("push button", "Play")
+        self.tab_to("Play")
+        self.key("Return")
+        sonavel.control("push button", "Pause")
+        self.tab_to("Previous")
+        self.key("Return")
+        wait_for(lambda: sonavel.playing_rows() == ["1, a"], "the song before playing")
+        self.tab_to("Repeat")
+        self.key("Return")
+        wait_for(lambda: sonavel.control("push button", "Repeat").get_description() ==
+                 "Repeat all", "the next repeat mode")
+
+        # Down and Enter in the list play the row the keyboard is on.
+        self.tab_to("list")
+        self.key("Down", "Return")
+        wait_for(lambda: sonavel.playing_rows() == ["2, b"], "the second song playing")
+        # Space in the list is play/pause, as everywhere but on a button.
+        self.key("space")
+        wait_for(lambda: sonavel.control("list item", "2, b").get_description() == "Paused",
+                 "paused from the list")
+
+        # Escape gives the window its keys back.
+        self.key("Escape")
+        self.focus_moves_to("filler")
+
+        # The slider moves by keys once reached.
+        slider = sonavel.control("slider", "Position").get_value_iface()
+        before = slider.get_current_value()
+        self.tab_to("Position")
+        self.key("Right")
+        wait_for(lambda: slider.get_current_value() >= before + 4.5, "five seconds on")
+
+    def test_a_click_beside_the_controls_gives_the_keys_back(self):
+        sonavel = self.sonavel
+        sonavel.control("push button", "Pause")
+        self.tab_to("Position")
+        # The information column, below the playlist's right edge, away from every control.
+        cover = sonavel.control("image", "Cover of Quiet Rooms")
+        box = cover.get_extents(Atspi.CoordType.SCREEN)
+        subprocess.run(["xdotool", "mousemove", str(box.x + box.width + 40),
+                        str(box.y + box.height // 2), "click", "1"], check=True)
+        self.focus_moves_to("filler")
+
+
+def count(player, path):
+    """How many controls have no name, for the figures."""
+    sonavel = Sonavel(player, [path] if path else [])
+    try:
+        wait_for(lambda: sonavel.controls("push button"), "its buttons")
+        if path:
+            wait_for(lambda: sonavel.controls("slider"), "the transport bar")
+        unnamed = unnamed_controls(sonavel.window)
+        total = len([node for node in descendants(sonavel.window)
+                     if node.get_role_name() in INTERACTIVE_ROLES])
+        print("%s: %d of %d controls without a name %s" % (path or "(empty)", len(unnamed),
+                                                            total, sorted(unnamed)))
+    finally:
+        sonavel.close()
+
+
+if __name__ == "__main__":
+    if len(sys.argv) >= 3 and sys.argv[1] == "--count":
+        count(sys.argv[2], sys.argv[3] if len(sys.argv) > 3 else None)
+    else:
+        unittest.main(verbosity=2)
