@@ -51,7 +51,7 @@ DropZone::DropZone(PlayerManager &playerManager, QWidget *parent)
     openButton->setObjectName(QStringLiteral("openFileButton"));
     openButton->setCursor(Qt::PointingHandCursor);
     openButton->setStyleSheet(
-        QStringLiteral("QPushButton { background: %1; color: white; border: none; "
+        QStringLiteral("QPushButton { background: %1; color: white; border: none; outline: none; "
                        "border-radius: 6px; padding: 5px 16px; }"
                        "QPushButton:hover { background: %2; }"
                        "QPushButton:pressed { background: %3; }"

@@ -666,6 +666,56 @@ private Q_SLOTS:
         QCOMPARE(overlay->text(), QStringLiteral("Volume 40 %"));
     }
 
+    void keyboardAloneReachesAndPressesEveryControl() {
+        if (!test_support::focusWindow(window()))
+            QSKIP("this compositor has no keyboard to focus the window with");
+        QWindow *keys = window().windowHandle();
+        for (const QString name : {"a.mp3", "b.mp3", "c.mp3"})
+            place("long.mp3", name);
+        manager().loadMedia(QUrl::fromLocalFile(folder->filePath("b.mp3")));
+        QTRY_VERIFY_WITH_TIMEOUT(manager().duration() > 50, timeoutMs);
+        const auto focused = [] {
+            return QApplication::focusWidget() ? QApplication::focusWidget()->objectName()
+                                               : QString();
+        };
+        // In the order they show: the list, its column, the time bar, the buttons below it.
+        const QStringList order{"playlist",   "previousButton", "nextButton",
+                                "timeSlider", "openFileButton", "repeatButton",
+                                "stopButton", "playPauseButton"};
+        for (const QString &name : order) {
+            QTest::keyClick(keys, Qt::Key_Tab);
+            QCOMPARE(focused(), name);
+        }
+        QTest::keyClick(keys, Qt::Key_Tab);
+        QVERIFY(content().hasFocus());
+        QTest::keyClick(keys, Qt::Key_Backtab);
+        QCOMPARE(focused(), order.last());
+
+        // Enter and Space press the focused button; Escape gives the window its keys back.
+        QTest::keyClick(keys, Qt::Key_Return);
+        QTRY_VERIFY(!manager().isPlaying());
+        find<QToolButton>("stopButton")->setFocus();
+        QTest::keyClick(keys, Qt::Key_Space);
+        QTRY_VERIFY(manager().isStopped());
+        QTest::keyClick(keys, Qt::Key_Escape);
+        QVERIFY(content().hasFocus());
+
+        // Enter plays the list's row; Space there stays play/pause.
+        find<QListView>("playlist")->setFocus();
+        QTest::keyClick(keys, Qt::Key_Down);
+        QTest::keyClick(keys, Qt::Key_Return);
+        QTRY_COMPARE(manager().currentIndex(), 2);
+        QTRY_VERIFY(manager().isPlaying());
+        QTest::keyClick(keys, Qt::Key_Space);
+        QVERIFY(!manager().isPlaying());
+
+        // A click beside the controls gives the window its keys back, the slider's arrows too.
+        find<SeekSlider>("timeSlider")->setFocus();
+        QWidget *column = find<QLabel>("format")->parentWidget()->parentWidget();
+        QTest::mouseClick(column, Qt::LeftButton, {}, QPoint(4, 4));
+        QVERIFY(content().hasFocus());
+    }
+
     void theVolumeOverlayLetsTheWheelThrough() {
         if (QGuiApplication::platformName() != u"xcb")
             QSKIP("where a popup lies on screen is the compositor's to say");
