@@ -83,6 +83,24 @@ void announce(QWidget *widget) {
     QAccessible::updateAccessibility(&shown);
 }
 
+void say(QWidget *context, const QString &text) {
+    if (!QAccessible::isActive() || text.isEmpty())
+        return;
+    QWidget *window = context->window();
+    const QString speakerName = QStringLiteral("announcement");
+    auto *speaker = window->findChild<QWidget *>(speakerName, Qt::FindDirectChildrenOnly);
+    if (!speaker) {
+        // Never drawn: it is there only to be heard.
+        speaker = new QWidget(window);
+        speaker->setObjectName(speakerName);
+        speaker->hide();
+        setRole(speaker, QAccessible::Notification);
+    }
+    speaker->setAccessibleName(text);
+    QAccessibleEvent shown(speaker, QAccessible::ObjectShow);
+    QAccessible::updateAccessibility(&shown);
+}
+
 void pressOnEnter(QAbstractButton *button) {
     button->installEventFilter(new EnterPresses(button));
 }

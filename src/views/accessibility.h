@@ -17,9 +17,14 @@ void setRole(QWidget *widget, QAccessible::Role role);
 // cover shows the note symbol while a song has no cover).
 void setDecorative(QWidget *widget, bool decorative);
 
-// Says `widget` (an alert, a notification) to the screen reader again without moving the
-// focus, as when it first appeared.
+// Says `widget` (a notification) to the screen reader again without moving the focus, as when
+// it first appeared.
 void announce(QWidget *widget);
+
+// Says `text` to the screen reader without moving the focus, as a notification of the window
+// `context` is in. Screen readers present such notifications; they leave name changes of
+// anything but the focused control unsaid.
+void say(QWidget *context, const QString &text);
 
 // Enter presses a focused `button` as Space does: Qt's tool buttons take only Space.
 void pressOnEnter(QAbstractButton *button);

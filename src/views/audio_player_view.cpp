@@ -15,6 +15,7 @@
 #include "views/symbols.h"
 #include "views/time_text.h"
 
+#include <QAccessible>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -45,35 +46,52 @@ QLabel *symbolLabel(const QString &name, const QColor &color, int side, QWidget 
     return result;
 }
 
-// The playlist's keys for a keyboard user: Enter plays the focused row; Space stays
-// play/pause, as everywhere but on a button.
-class PlaylistKeys : public QObject {
+// The playlist as a keyboard user meets it: Enter plays the focused row; the arrows stay in
+// the list even at its ends (they would change the volume); Space stays play/pause, as
+// everywhere but on a button.
+class PlaylistView : public QListView {
 public:
-    PlaylistKeys(QListView *list, std::function<void(const QModelIndex &)> play)
-        : QObject(list), list_(list), play_(std::move(play)) {}
+    PlaylistView(std::function<void(const QModelIndex &)> play, QWidget *parent)
+        : QListView(parent), play_(std::move(play)) {}
 
-    bool eventFilter(QObject *, QEvent *event) override {
-        if (event->type() != QEvent::KeyPress)
-            return false;
-        auto *key = static_cast<QKeyEvent *>(event);
-        switch (key->key()) {
+protected:
+    void keyPressEvent(QKeyEvent *event) override {
+        switch (event->key()) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
-            if (list_->currentIndex().isValid())
-                play_(list_->currentIndex());
-            key->accept();
-            return true;
+            if (currentIndex().isValid())
+                play_(currentIndex());
+            event->accept();
+            return;
         case Qt::Key_Space:
-            // On to the window's own keys.
-            key->ignore();
-            return true;
+            event->ignore();
+            return;
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+            QListView::keyPressEvent(event);
+            event->accept();
+            return;
         default:
-            return false;
+            QListView::keyPressEvent(event);
+        }
+    }
+
+    void focusInEvent(QFocusEvent *event) override {
+        QListView::focusInEvent(event);
+        // Entering the list says the row the keyboard is on (the one playing), not only the
+        // list's name.
+        if (QAccessible::isActive() && currentIndex().isValid()) {
+            QAccessibleEvent focus(this, QAccessible::Focus);
+            focus.setChild(currentIndex().row());
+            QAccessible::updateAccessibility(&focus);
         }
     }
 
 private:
-    QListView *list_;
     std::function<void(const QModelIndex &)> play_;
 };
 
@@ -144,7 +162,12 @@ QWidget *AudioPlayerView::buildPlaylistPanel() {
 
     model_ = new PlaylistModel(this);
     connect(model_, &QAbstractItemModel::modelReset, this, [this] { keyboardIndex_ = -1; });
-    list_ = new QListView(panel);
+    const auto playRow = [this](const QModelIndex &index) {
+        const QUrl url = index.data(PlaylistModel::UrlRole).toUrl();
+        playerManager_.setCurrentIndex(index.row());
+        playerManager_.loadMedia(url);
+    };
+    list_ = new PlaylistView(playRow, panel);
     list_->setObjectName(QStringLiteral("playlist"));
     list_->setModel(model_);
     list_->setItemDelegate(new PlaylistRowDelegate(list_));
@@ -158,13 +181,7 @@ QWidget *AudioPlayerView::buildPlaylistPanel() {
     list_->setFocusPolicy(Qt::TabFocus);
     list_->viewport()->setAutoFillBackground(false);
     list_->setStyleSheet(QStringLiteral("QListView { background: transparent; }"));
-    const auto playRow = [this](const QModelIndex &index) {
-        const QUrl url = index.data(PlaylistModel::UrlRole).toUrl();
-        playerManager_.setCurrentIndex(index.row());
-        playerManager_.loadMedia(url);
-    };
     connect(list_, &QListView::clicked, this, playRow);
-    list_->installEventFilter(new PlaylistKeys(list_, playRow));
     scrolling_ = new QPropertyAnimation(list_->verticalScrollBar(), "value", this);
     scrolling_->setDuration(250);
     scrolling_->setEasingCurve(QEasingCurve::InOutQuad);
@@ -334,13 +351,9 @@ void AudioPlayerView::redraw() {
     tagTitle_->setVisible(!tags.title.isEmpty());
     artistAndAlbum_->setFullText(tags.artistAndAlbum);
     artistAndAlbum_->setVisible(!tags.artistAndAlbum.isEmpty());
-    const QString errorText =
-        loadErrorText(shownFileName(playerManager_.fileName()), playerManager_.loadError());
-    const bool errorChanged = errorText != loadError_->fullText();
-    loadError_->setFullText(errorText);
+    loadError_->setFullText(
+        loadErrorText(shownFileName(playerManager_.fileName()), playerManager_.loadError()));
     loadError_->setVisible(!playerManager_.loadError().isEmpty());
-    if (errorChanged)
-        accessibility::announce(loadError_);
     length_->setText(timeString(playerManager_.duration()));
     formatLine_->setVisible(playerManager_.player() != nullptr);
     format_->setText(formatText(playerManager_.fileName()));

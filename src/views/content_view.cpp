@@ -1,5 +1,6 @@
 #include "views/content_view.h"
 
+#include "i18n/localization.h"
 #include "playback/local_file.h"
 #include "playback/player_manager.h"
 #include "views/accessibility.h"
@@ -145,13 +146,20 @@ void ContentView::redraw() {
     const bool failed = !playerManager_.loadError().isEmpty();
     const bool video = loaded && playerManager_.isVideo() && !failed;
     dropZone_->setVisible(!loaded);
-    const QString errorText =
-        loadErrorText(shownFileName(playerManager_.fileName()), playerManager_.loadError());
-    const bool errorChanged = errorText != videoError_->fullText();
+    const QString name = shownFileName(playerManager_.fileName());
+    const QString errorText = loadErrorText(name, playerManager_.loadError());
     videoError_->setFullText(errorText);
     videoError_->setVisible(loaded && playerManager_.isVideo() && failed);
-    if (errorChanged)
-        accessibility::announce(videoError_);
+    // What starts, or why it cannot, is heard wherever the focus is.
+    const QString news = failed ? errorText : loaded ? name : QString();
+    if (news != spokenNews_) {
+        spokenNews_ = news;
+        accessibility::say(this, news);
+    }
+    // Named after what it plays: the stop Tab comes back to, where the window's keys act.
+    const QString contentName = loaded ? name : QStringLiteral("Sonavel");
+    if (accessibleName() != contentName)
+        setAccessibleName(contentName);
     audioView_->setVisible(loaded && !playerManager_.isVideo());
     // Made for the first video and kept: a native window and its drawing surface rebuilt on
     // every switch between a song and a film would be paid for again each time.
@@ -160,7 +168,9 @@ void ContentView::redraw() {
     if (videoView_) {
         videoView_->setPlayer(video ? playerManager_.player() : nullptr);
         videoView_->setVisible(video);
-        videoView_->setAccessibleName(video ? shownFileName(playerManager_.fileName()) : QString());
+        const QString videoName = video ? name : QString();
+        if (videoView_->accessibleName() != videoName)
+            videoView_->setAccessibleName(videoName);
     }
     transportBar_->setVisible(loaded);
     resumeOffer_->redraw();
@@ -328,8 +338,11 @@ void ContentView::keyPressEvent(QKeyEvent *event) {
         break;
     case Qt::Key_Space:
     case Qt::Key_MediaTogglePlayPause:
-        if (loaded)
+        if (loaded) {
             playerManager_.togglePlayPause();
+            accessibility::say(this, playerManager_.isPlaying() ? L.get(u"playingNow")
+                                                                : L.get(u"pausedNow"));
+        }
         break;
     case Qt::Key_MediaPlay:
         if (loaded)

@@ -87,6 +87,8 @@ private:
     bool isFullScreen_ = false;
     bool startedUp_ = false;
     bool shownBefore_ = false;
+    // The last file or error said to a screen reader.
+    QString spokenNews_;
     QTimer mouseIdleTimer_;
     QTimer fullScreenPoll_;
 };

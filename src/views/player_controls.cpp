@@ -80,7 +80,12 @@ PlayerControls::PlayerControls(PlayerManager &playerManager, QWidget *parent)
 
     playPause_ = addButton(QStringLiteral("playPauseButton"), 28);
     playPause_->setIconSize(QSize(24, 24));
-    connect(playPause_, &QToolButton::clicked, &playerManager_, &PlayerManager::togglePlayPause);
+    connect(playPause_, &QToolButton::clicked, this, [this] {
+        playerManager_.togglePlayPause();
+        // Screen readers do not say the new name of the focused button: the new state is said.
+        accessibility::say(this,
+                           playerManager_.isPlaying() ? L.get(u"playingNow") : L.get(u"pausedNow"));
+    });
 
     fullScreen_ = addButton(QStringLiteral("fullScreenButton"), 24);
     fullScreen_->setIcon(

@@ -22,12 +22,13 @@ ResumeOffer::ResumeOffer(PlayerManager &playerManager, QWidget *parent, Placemen
     }
     setCursor(Qt::PointingHandCursor);
     setFont(style::font(TextStyle::headline));
-    setStyleSheet(QStringLiteral("#%1 { background: rgb(28, 28, 30); color: white; "
-                                 "border: 1px solid rgb(72, 72, 74); padding: 8px 16px; outline: none; }"
-                                 "#%1:hover { background: rgb(44, 44, 46); }"
-                                 "#%1:pressed { background: rgb(58, 58, 60); }"
-                                 "#%1:focus { border: 2px solid rgb(10, 132, 255); }")
-                      .arg(objectName()));
+    setStyleSheet(
+        QStringLiteral("#%1 { background: rgb(28, 28, 30); color: white; "
+                       "border: 1px solid rgb(72, 72, 74); padding: 8px 16px; outline: none; }"
+                       "#%1:hover { background: rgb(44, 44, 46); }"
+                       "#%1:pressed { background: rgb(58, 58, 60); }"
+                       "#%1:focus { border: 2px solid rgb(10, 132, 255); }")
+            .arg(objectName()));
     connect(this, &QPushButton::clicked, &playerManager_, &PlayerManager::takeResumeOffer);
     hide();
 }

@@ -43,12 +43,12 @@ public:
 
     QString text(QAccessible::Text kind) const override {
         if (kind == QAccessible::Value || kind == QAccessible::Description)
-            return L.get(u"timeOf").arg(timeString(seconds(slider()->value())),
+            return L.get(u"timeOf").arg(timeString(seconds(slider()->positionUnits())),
                                         timeString(seconds(slider()->maximum())));
         return QAccessibleWidget::text(kind);
     }
 
-    QVariant currentValue() const override { return seconds(slider()->value()); }
+    QVariant currentValue() const override { return seconds(slider()->positionUnits()); }
     QVariant maximumValue() const override { return seconds(slider()->maximum()); }
     QVariant minimumValue() const override { return 0.0; }
     QVariant minimumStepSize() const override { return SeekSlider::stepSeconds; }
@@ -91,8 +91,10 @@ SeekSlider::SeekSlider(QWidget *parent) : QSlider(Qt::Horizontal, parent) {
     setStyle(style);
     // Keys move it once it is reached with Tab; a click leaves the window's keys where they were.
     setFocusPolicy(Qt::TabFocus);
-    connect(this, &QSlider::valueChanged, this,
-            [this](int value) { Q_EMIT seekRequested(value / unitsPerSecond_); });
+    connect(this, &QSlider::valueChanged, this, [this](int value) {
+        positionUnits_ = value;
+        Q_EMIT seekRequested(value / unitsPerSecond_);
+    });
     setDuration(0);
 }
 
@@ -114,11 +116,28 @@ void SeekSlider::setDuration(double seconds) {
 void SeekSlider::setPosition(double seconds) {
     if (isSliderDown() || !std::isfinite(seconds))
         return;
+    positionUnits_ = units(seconds);
+    if (!(hasFocus() && QAccessible::isActive()))
+        catchUp();
+}
+
+void SeekSlider::catchUp() {
     const QSignalBlocker blocker(this);
-    setValue(units(seconds));
+    setValue(positionUnits_);
+}
+
+void SeekSlider::keyPressEvent(QKeyEvent *event) {
+    catchUp();
+    QSlider::keyPressEvent(event);
+}
+
+void SeekSlider::focusOutEvent(QFocusEvent *event) {
+    QSlider::focusOutEvent(event);
+    catchUp();
 }
 
 void SeekSlider::wheelEvent(QWheelEvent *event) {
+    catchUp();
     // One notch, one step: Qt would move several lines' worth per notch.
     wheelRemainder_ += event->angleDelta().y() + event->angleDelta().x();
     const int notches = wheelRemainder_ / QWheelEvent::DefaultDeltasPerStep;

@@ -16,7 +16,11 @@ public:
     // Sets the range for `duration` seconds, without emitting a seek.
     void setDuration(double seconds);
     // Shows `seconds` as the knob's place, without emitting a seek; not while the user holds it.
+    // While a screen reader is on and the slider has the keyboard, the knob waits (the reader
+    // would read every move aloud) and catches up before a key moves it or when focus leaves.
     void setPosition(double seconds);
+    // Where playback is, in units, whether or not the knob shows it yet.
+    int positionUnits() const { return positionUnits_; }
     double unitsPerSecond() const { return unitsPerSecond_; }
 
     static constexpr double stepSeconds = 5;
@@ -28,11 +32,15 @@ Q_SIGNALS:
 
 protected:
     void wheelEvent(QWheelEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
 private:
     int units(double seconds) const;
+    void catchUp();
 
     double unitsPerSecond_ = 1000;
+    int positionUnits_ = 0;
     int wheelRemainder_ = 0;
 };
 
