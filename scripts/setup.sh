@@ -14,7 +14,8 @@ packages="cmake g++ make pkg-config qt6-base-dev libqt6opengl6-dev qt6-svg-dev l
 if [ "$purpose" = test ]; then
     packages="$packages ffmpeg xvfb xauth dbus libglib2.0-bin xdg-utils shared-mime-info
         desktop-file-utils appstream man-db libbenchmark-dev mpv trayer xdotool playerctl imagemagick
-        weston mutter kwin-wayland haskell-status-notifier-item-utils"
+        weston mutter kwin-wayland haskell-status-notifier-item-utils
+        at-spi2-core python3-pyatspi"
 fi
 case "$purpose" in
 fuzz) packages="$packages clang libclang-rt-14-dev" ;;
