@@ -714,6 +714,11 @@ private Q_SLOTS:
         QWidget *column = find<QLabel>("format")->parentWidget()->parentWidget();
         QTest::mouseClick(column, Qt::LeftButton, {}, QPoint(4, 4));
         QVERIFY(content().hasFocus());
+        // A click on a control acts but leaves the keys with the window.
+        QTest::mouseClick(find<QToolButton>("playPauseButton"), Qt::LeftButton);
+        QTRY_VERIFY(manager().isPlaying());
+        QTest::mouseClick(find<SeekSlider>("timeSlider"), Qt::LeftButton);
+        QVERIFY(content().hasFocus());
     }
 
     void theVolumeOverlayLetsTheWheelThrough() {
