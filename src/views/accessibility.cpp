@@ -48,18 +48,29 @@ void installFactory() {
     Q_UNUSED(installed);
 }
 
-class EnterPresses : public QObject {
+class ButtonKeys : public QObject {
 public:
     using QObject::QObject;
 
     bool eventFilter(QObject *watched, QEvent *event) override {
         if (event->type() != QEvent::KeyPress)
             return false;
-        const int key = static_cast<QKeyEvent *>(event)->key();
-        if (key != Qt::Key_Return && key != Qt::Key_Enter)
+        auto *key = static_cast<QKeyEvent *>(event);
+        switch (key->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            static_cast<QAbstractButton *>(watched)->animateClick();
+            return true;
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+            // Seeking and the volume, as everywhere in the window; Tab moves between buttons.
+            key->ignore();
+            return true;
+        default:
             return false;
-        static_cast<QAbstractButton *>(watched)->animateClick();
-        return true;
+        }
     }
 };
 
@@ -102,7 +113,7 @@ void say(QWidget *context, const QString &text) {
 }
 
 void pressOnEnter(QAbstractButton *button) {
-    button->installEventFilter(new EnterPresses(button));
+    button->installEventFilter(new ButtonKeys(button));
 }
 
 } // namespace accessibility

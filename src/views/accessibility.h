@@ -26,7 +26,8 @@ void announce(QWidget *widget);
 // anything but the focused control unsaid.
 void say(QWidget *context, const QString &text);
 
-// Enter presses a focused `button` as Space does: Qt's tool buttons take only Space.
+// Enter presses a focused `button` as Space does (Qt's tool buttons take only Space), and the
+// arrow keys stay the window's (seeking, volume) rather than moving between buttons.
 void pressOnEnter(QAbstractButton *button);
 
 } // namespace accessibility

@@ -83,12 +83,17 @@ protected:
     void focusInEvent(QFocusEvent *event) override {
         QListView::focusInEvent(event);
         // Entering the list says the row the keyboard is on (the one playing), not only the
-        // list's name.
-        if (QAccessible::isActive() && currentIndex().isValid()) {
-            QAccessibleEvent focus(this, QAccessible::Focus);
-            focus.setChild(currentIndex().row());
-            QAccessible::updateAccessibility(&focus);
-        }
+        // list's name: after the list's own focus report, which Qt sends once this returns.
+        if (QAccessible::isActive())
+            QMetaObject::invokeMethod(this, &PlaylistView::reportCurrentRow, Qt::QueuedConnection);
+    }
+
+    void reportCurrentRow() {
+        if (!hasFocus() || !currentIndex().isValid())
+            return;
+        QAccessibleEvent focus(this, QAccessible::Focus);
+        focus.setChild(currentIndex().row());
+        QAccessible::updateAccessibility(&focus);
     }
 
 private:

@@ -133,7 +133,8 @@ void SeekSlider::keyPressEvent(QKeyEvent *event) {
 
 void SeekSlider::focusOutEvent(QFocusEvent *event) {
     QSlider::focusOutEvent(event);
-    catchUp();
+    // Once the focus has moved on: a reader still on the slider would read the jump aloud.
+    QMetaObject::invokeMethod(this, &SeekSlider::catchUp, Qt::QueuedConnection);
 }
 
 void SeekSlider::wheelEvent(QWheelEvent *event) {
