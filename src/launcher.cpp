@@ -41,9 +41,22 @@ int main(int argc, char *argv[]) {
         QCoreApplication application(qtArgc, argv);
         // The name's bytes as given: they need not be UTF-8.
         const QUrl file = local_file::fromArgument(request.file);
-        // One quick try: when nothing answers at once, the player takes over from here.
-        if (SingleInstance().handOver(file, SingleInstance::launchToken(), 250, false))
+        // One quick try: when nothing answers at once, the player takes over from here (and
+        // says what was wrong with the file, if anything).
+        switch (SingleInstance().handOver(file, SingleInstance::launchToken(), 250, false)) {
+        case SingleInstance::HandOver::accepted:
+            if (!request.file.isEmpty() && file.isEmpty())
+                fprintf(stderr, "sonavel: %s does not name a local file; it was not opened\n",
+                        request.file.constData());
             return 0;
+        case SingleInstance::HandOver::refused:
+            fprintf(stderr, "sonavel: the running Sonavel did not accept %s\n",
+                    request.file.constData());
+            return 1;
+        case SingleInstance::HandOver::unreachable:
+        case SingleInstance::HandOver::noAnswer:
+            break;
+        }
         player = playerPath();
     }
     if (player.isEmpty()) {

@@ -25,6 +25,9 @@ int main(int argc, char *argv[]) {
     // The file named on the command line, from its bytes: decoding them would lose a name
     // that is not UTF-8.
     const QUrl file = local_file::fromArgument(request.file);
+    if (!request.file.isEmpty() && file.isEmpty())
+        std::fprintf(stderr, "sonavel: %s does not name a local file; it was not opened\n",
+                     request.file.constData());
     QStringList arguments = QApplication::arguments();
     if (!request.file.isEmpty())
         arguments.append(file.toString(QUrl::FullyEncoded));
@@ -41,8 +44,22 @@ int main(int argc, char *argv[]) {
     case SingleInstance::Claim::unavailable:
         break;
     case SingleInstance::Claim::heldByAnother:
-        if (instance.handOver(file, SingleInstance::launchToken()))
+        switch (instance.handOver(file, SingleInstance::launchToken())) {
+        case SingleInstance::HandOver::accepted:
             return 0;
+        case SingleInstance::HandOver::refused:
+            std::fprintf(stderr, "sonavel: the running Sonavel did not accept %s\n",
+                         request.file.constData());
+            return 1;
+        case SingleInstance::HandOver::unreachable:
+            std::fprintf(stderr,
+                         "sonavel: Sonavel is already running, but cannot be reached: %s is not "
+                         "a folder of this user's alone; the file was not opened\n",
+                         SingleInstance::fallbackFolder().constData());
+            return 1;
+        case SingleInstance::HandOver::noAnswer:
+            break;
+        }
         // A second window beside a stuck one would only play over it.
         std::fprintf(stderr, "sonavel: Sonavel is already running but does not answer; "
                              "the file was not opened\n");

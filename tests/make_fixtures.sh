@@ -45,6 +45,17 @@ ff languages.mkv -f lavfi -i testsrc=size=320x240:rate=25:duration=2 \
     -c:a aac -c:s srt -metadata:s:a:0 language=eng -metadata:s:a:1 language=jpn \
     -metadata:s:s:0 language=jpn -disposition:s:0 0
 
+# Subtitles under speech: English speech with Japanese words, and Japanese speech with a forced
+# Japanese track (signs and songs).
+ff english-speech.mkv -f lavfi -i testsrc=size=160x120:rate=5:duration=2 \
+    -f lavfi -i sine=frequency=300:duration=2 -i words.srt -map 0 -map 1 -map 2 \
+    -pix_fmt yuv420p -c:v libx264 -preset ultrafast -c:a aac -c:s srt \
+    -metadata:s:a:0 language=eng -metadata:s:s:0 language=jpn
+ff forced-subtitles.mkv -f lavfi -i testsrc=size=160x120:rate=5:duration=2 \
+    -f lavfi -i sine=frequency=300:duration=2 -i words.srt -map 0 -map 1 -map 2 \
+    -pix_fmt yuv420p -c:v libx264 -preset ultrafast -c:a aac -c:s srt \
+    -metadata:s:a:0 language=jpn -metadata:s:s:0 language=jpn -disposition:s:0 forced
+
 # Songs with an embedded cover: a small red one, and a 46 MB noise picture.
 ff cover.png -f lavfi -i color=c=red:s=200x200 -frames:v 1
 ff covered.mp3 -i tone.mp3 -i cover.png -map 0 -map 1 -c copy -id3v2_version 3 \

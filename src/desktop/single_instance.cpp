@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -20,13 +21,15 @@
 
 namespace {
 
-// "open <file URL>\n" or "show\n", answered with "ok\n". A URL has no line breaks, whatever
+// "open <file URL>\n" or "show\n", answered with "ok\n", or "refused\n" for a request it will
+// not carry out (an old instance just closes the connection). A URL has no line breaks, whatever
 // the file's name holds. Either may follow "token <activation token>\n"; an instance from
 // before tokens drops a connection that begins so, and is then asked again without one.
 constexpr QByteArrayView openCommand = "open ";
 constexpr QByteArrayView showCommand = "show";
 constexpr QByteArrayView tokenCommand = "token ";
 constexpr QByteArrayView confirmation = "ok\n";
+constexpr QByteArrayView refusal = "refused\n";
 constexpr int idleConnectionMs = 2000;
 const QString socketName = QStringLiteral("io.sonavel.Sonavel.socket");
 const QString lockName = QStringLiteral("io.sonavel.Sonavel.lock");
@@ -76,21 +79,37 @@ QString SingleInstance::socketPath() const {
     if (fitsLocalSocket(preferred))
         return preferred;
     // Both sides come here alike, so they still meet.
-    const QByteArray fallback = "/tmp/sonavel-" + QByteArray::number(::getuid());
+    const QByteArray fallback = fallbackFolder();
     if (!isPrivateFolder(fallback))
         return {};
     return QFile::decodeName(fallback) + u'/' + socketName;
 }
 
+QByteArray SingleInstance::fallbackFolder() {
+    return "/tmp/sonavel-" + QByteArray::number(::getuid());
+}
+
 bool SingleInstance::lockOwnerIsGone() const {
     // Qt takes over a lock whose owner died; one that names no owner at all it never would.
-    qint64 pid = 0;
-    QString host, application;
-    if (lock_->getLockInfo(&pid, &host, &application))
-        return false;
-    const QFileInfo file(QDir(folder_).filePath(lockName));
-    const qint64 age = file.lastModified().msecsTo(QDateTime::currentDateTime());
-    return file.exists() && qAbs(age) > unreadableLockGraceMs;
+    // Such a lock may be one a starting Sonavel has not finished writing: it is given the time
+    // to be written, and is stale once that has passed, so that a start never fails for it.
+    const QString path = QDir(folder_).filePath(lockName);
+    QElapsedTimer waited;
+    waited.start();
+    while (true) {
+        qint64 pid = 0;
+        QString host, application;
+        if (lock_->getLockInfo(&pid, &host, &application))
+            return false;
+        const QFileInfo file(path);
+        if (!file.exists())
+            return true;
+        const qint64 age = file.lastModified().msecsTo(QDateTime::currentDateTime());
+        // The waiting bound too: a clock set back would otherwise keep the lock young.
+        if (qAbs(age) > unreadableLockGraceMs || waited.elapsed() > unreadableLockGraceMs)
+            return true;
+        QThread::msleep(20);
+    }
 }
 
 SingleInstance::Claim SingleInstance::claim() {
@@ -114,12 +133,20 @@ SingleInstance::Claim SingleInstance::claim() {
     }
 
     const QString path = socketPath();
+    if (path.isEmpty()) {
+        // The socket's only place is a folder someone else could reach into. The lock is kept
+        // all the same: a second window would play over this one.
+        std::fprintf(stderr,
+                     "sonavel: %s is not a folder of this user's alone; files opened while "
+                     "Sonavel runs cannot be handed to it\n",
+                     fallbackFolder().constData());
+        return Claim::claimed;
+    }
     auto server = std::make_unique<QLocalServer>();
     server->setSocketOptions(QLocalServer::UserAccessOption);
     // Holding the lock, whatever is at the socket's path is left over from a crash.
-    if (!path.isEmpty())
-        QLocalServer::removeServer(path);
-    if (path.isEmpty() || !server->listen(path)) {
+    QLocalServer::removeServer(path);
+    if (!server->listen(path)) {
         // Nobody could reach us: let the next start try instead of waiting for us.
         lock_.reset();
         return Claim::unavailable;
@@ -169,7 +196,10 @@ void SingleInstance::accept() {
                 }
                 const std::optional<QUrl> request = parseRequest(line);
                 if (!request) {
-                    connection->abort();
+                    // Said, so that the second start can tell the person why nothing opened.
+                    connection->write(refusal.data(), refusal.size());
+                    connection->flush();
+                    connection->disconnectFromServer();
                     return;
                 }
                 connection->write(confirmation.data(), confirmation.size());
@@ -200,27 +230,32 @@ bool SingleInstance::isActivationToken(QByteArrayView token) {
            std::all_of(token.begin(), token.end(), [](char c) { return c > ' ' && c < 0x7f; });
 }
 
-bool SingleInstance::handOver(const QUrl &file, const QByteArray &activationToken, int timeoutMs,
-                              bool retry) const {
+SingleInstance::HandOver SingleInstance::handOver(const QUrl &file,
+                                                  const QByteArray &activationToken, int timeoutMs,
+                                                  bool retry) const {
     QByteArray request =
         file.isEmpty() ? showCommand.toByteArray() : openCommand.toByteArray() + file.toEncoded();
     if (request.size() >= maximumMessageBytes)
-        return false;
+        return HandOver::refused;
+    if (socketPath().isEmpty())
+        return HandOver::unreachable;
     request.append('\n');
+    const auto outcome = [](const std::optional<QByteArray> &answer) {
+        if (answer == confirmation)
+            return HandOver::accepted;
+        return answer == refusal ? HandOver::refused : HandOver::noAnswer;
+    };
     if (!isActivationToken(activationToken))
-        return exchange(request, timeoutMs, retry) == confirmation;
+        return outcome(exchange(request, timeoutMs, retry));
 
     QElapsedTimer clock;
     clock.start();
     const std::optional<QByteArray> answer =
         exchange(tokenCommand.toByteArray() + activationToken + '\n' + request, timeoutMs, retry);
-    if (answer == confirmation)
-        return true;
     // Dropped unanswered: an instance that predates tokens. The file matters more.
     if (!answer || !answer->isEmpty())
-        return false;
-    return exchange(request, int(std::max<qint64>(timeoutMs - clock.elapsed(), 1)), false) ==
-           confirmation;
+        return outcome(answer);
+    return outcome(exchange(request, int(std::max<qint64>(timeoutMs - clock.elapsed(), 1)), false));
 }
 
 std::optional<QByteArray> SingleInstance::exchange(const QByteArray &message, int timeoutMs,

@@ -29,12 +29,20 @@ public:
     // Takes the lock unless a running Sonavel holds it, and then listens.
     Claim claim();
 
+    enum class HandOver {
+        accepted,
+        // The running instance answered that it will not open it (not a local file it takes).
+        refused,
+        // No private place for the socket exists (see fallbackFolder): it cannot be reached.
+        unreachable,
+        noAnswer,
+    };
     // From a later start: hands `file` (empty: just show the window) to the running instance,
     // with the activation token this start was given (see launchToken), which lets the running
-    // instance bring its window forward; true once it has confirmed. With `retry`, waits for an
-    // instance that is still starting.
-    bool handOver(const QUrl &file, const QByteArray &activationToken = {},
-                  int timeoutMs = handOverTimeoutMs, bool retry = true) const;
+    // instance bring its window forward. With `retry`, waits for an instance that is still
+    // starting.
+    HandOver handOver(const QUrl &file, const QByteArray &activationToken = {},
+                      int timeoutMs = handOverTimeoutMs, bool retry = true) const;
 
     // The token the desktop started this process with to let its window come forward:
     // XDG_ACTIVATION_TOKEN on Wayland, DESKTOP_STARTUP_ID on X11. Empty when there is none or
@@ -46,6 +54,9 @@ public:
     // Where the socket is: in the runtime folder, or, when that path is too long for a local
     // socket, in a private folder of the user's under /tmp. Empty when neither can be used.
     QString socketPath() const;
+    // Where the socket goes when the runtime folder's path is too long for one; trusted only
+    // while it is this user's alone.
+    static QByteArray fallbackFolder();
 
     // Longest message accepted: a path can be long, but not this long.
     static constexpr qsizetype maximumMessageBytes = 64 * 1024;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <memory>
+#include <sys/stat.h>
 
 namespace folder_playlist {
 namespace {
@@ -65,6 +66,31 @@ void sortByName(QStringList &names) {
         names.append(std::move(entry.name));
 }
 
+namespace {
+
+// Folders, pipes and devices named like songs can never play: they are not listed. A link is
+// judged by what it leads to; one that leads nowhere is listed, and says why when played.
+bool mayBePlayable(DIR *dir, const dirent &entry) {
+    switch (entry.d_type) {
+    case DT_REG:
+        return true;
+    case DT_LNK:
+    case DT_UNKNOWN: {
+        // readdir's caller reads errno to tell the end from a failure.
+        const int readdirErrno = errno;
+        struct stat status {};
+        const bool playable =
+            fstatat(dirfd(dir), entry.d_name, &status, 0) != 0 || S_ISREG(status.st_mode);
+        errno = readdirErrno;
+        return playable;
+    }
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
 std::optional<QList<QUrl>> audioEntriesBeside(const QUrl &fileUrl) {
     const QByteArray path = local_file::path(fileUrl);
     const qsizetype slash = path.lastIndexOf('/');
@@ -82,7 +108,7 @@ std::optional<QList<QUrl>> audioEntriesBeside(const QUrl &fileUrl) {
         const char *name = entry->d_name;
         if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
             continue;
-        if (!hasAudioExtension(name))
+        if (!hasAudioExtension(name) || !mayBePlayable(dir.get(), *entry))
             continue;
         QString decoded = QString::fromUtf8(name);
         names.append({sortKey(decoded), std::move(decoded), QByteArray(name)});

@@ -24,6 +24,8 @@ struct MediaTrack {
     QString title;
     bool isSelected = false;
     bool isExternal = false;
+    // Marked to be shown whatever the reader understands (signs, foreign lines).
+    bool isForced = false;
     bool operator==(const MediaTrack &) const = default;
 };
 

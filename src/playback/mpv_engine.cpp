@@ -126,6 +126,8 @@ QList<MediaTrack> tracksOf(const mpv_node &list) {
                     track.isSelected = value.u.flag != 0;
                 else if (key == "external")
                     track.isExternal = value.u.flag != 0;
+                else if (key == "forced")
+                    track.isForced = value.u.flag != 0;
             }
         }
         if (wanted)

@@ -64,8 +64,14 @@ void PlayerManager::setWindowDelegate(WindowDelegate *delegate) {
 }
 
 void PlayerManager::loadMedia(const QUrl &requested) {
+    failuresInARow_ = 0;
+    load(requested, false);
+}
+
+void PlayerManager::load(const QUrl &requested, bool byAlbum) {
     // A copy: callers pass entries of playlist_, which this load replaces.
     const QUrl url = requested;
+    reachedByAlbum_ = byAlbum;
     rememberPosition();
     cleanup();
     publish(loadError_, LoadError());
@@ -115,6 +121,7 @@ void PlayerManager::loadMedia(const QUrl &requested) {
         [this, stillLoaded](double seconds) {
             if (!stillLoaded())
                 return;
+            failuresInARow_ = 0;
             publish(duration_, seconds);
             // Kept for a file of this size, yet not a place in it that could be kept.
             if (resumeOffer_ &&
@@ -140,6 +147,7 @@ void PlayerManager::loadMedia(const QUrl &requested) {
                 if (!stillLoaded())
                     return;
                 publish(tracks_, tracks);
+                leaveUnneededSubtitlesOff();
                 restoreChosenTracks();
             });
     connect(loaded, &MediaPlayer::seekFinished, this, [this, stillLoaded](double seconds) {
@@ -152,6 +160,16 @@ void PlayerManager::loadMedia(const QUrl &requested) {
         publish(loadError_, error);
         publish(isPlaying_, false);
         withdrawResumeOffer();
+        // Playing through an album, a file that cannot be played is passed by, as a song that
+        // ended would be; one the person chose stays, with its error.
+        if (reachedByAlbum_ && ++failuresInARow_ < playlist_.size())
+            QMetaObject::invokeMethod(
+                this,
+                [this, stillLoaded] {
+                    if (stillLoaded())
+                        moveOnInAlbum();
+                },
+                Qt::QueuedConnection);
     });
 
     if (!isVideo_)
@@ -165,6 +183,7 @@ void PlayerManager::offerResume() {
     chosenAudioTrack_.reset();
     chosenSubtitleTrack_.reset();
     tracksToRestore_.reset();
+    subtitlesJudged_ = false;
     loadedLocation_ = local_file::path(currentURL_);
     struct stat status {};
     loadedSize_ = !loadedLocation_.isEmpty() && ::stat(loadedLocation_.constData(), &status) == 0 &&
@@ -209,6 +228,25 @@ void PlayerManager::rememberPosition() {
         return;
     }
     resumeStore_->save();
+}
+
+void PlayerManager::leaveUnneededSubtitlesOff() {
+    const auto selected = [this](MediaTrack::Kind kind) -> const MediaTrack * {
+        const auto found = std::find_if(tracks_.cbegin(), tracks_.cend(), [&](const auto &track) {
+            return track.kind == kind && track.isSelected;
+        });
+        return found == tracks_.cend() ? nullptr : &*found;
+    };
+    const MediaTrack *audio = selected(MediaTrack::Kind::audio);
+    if (subtitlesJudged_ || !audio)
+        return;
+    subtitlesJudged_ = true;
+    // The engine shows subtitles in a language the reader knows. Under speech the reader
+    // understands they are not wanted, unless marked forced or put beside the film as a file.
+    const MediaTrack *subtitle = selected(MediaTrack::Kind::subtitle);
+    if (subtitle && !subtitle->isForced && !subtitle->isExternal &&
+        engineOptions_.trackLanguages.contains(audio->language, Qt::CaseInsensitive))
+        engine()->selectTrack(true, 0);
 }
 
 void PlayerManager::restoreChosenTracks() {
@@ -342,22 +380,25 @@ void PlayerManager::handleEndOfTrack() {
         play();
         break;
     case RepeatMode::all:
-        if (hasNext_)
-            playNext();
-        else
-            stop();
-        break;
     case RepeatMode::allRepeat:
-        if (hasNext_) {
-            playNext();
-        } else if (!playlist_.isEmpty()) {
-            publish(currentIndex_, qint64(0));
-            loadMedia(playlist_.first());
-        } else {
+        failuresInARow_ = 0;
+        if (!moveOnInAlbum())
             stop();
-        }
         break;
     }
+}
+
+bool PlayerManager::moveOnInAlbum() {
+    qint64 next = -1;
+    if (hasNext_)
+        next = currentIndex_ + 1;
+    else if (repeatMode_ == RepeatMode::allRepeat && !playlist_.isEmpty())
+        next = 0;
+    if (next < 0 || (repeatMode_ != RepeatMode::all && repeatMode_ != RepeatMode::allRepeat))
+        return false;
+    publish(currentIndex_, next);
+    load(playlist_.at(next), true);
+    return true;
 }
 
 void PlayerManager::loadPlaylist(const QUrl &url) {

@@ -116,9 +116,15 @@ private:
         field = std::forward<V>(value);
     }
     void handleEndOfTrack();
+    // `byAlbum`: the album moved on to it by itself, rather than the person choosing it.
+    void load(const QUrl &url, bool byAlbum);
+    // The next entry of the album in "play all" and "repeat all" (round to the first in
+    // "repeat all"); false when there is none.
+    bool moveOnInAlbum();
     void readCoverArt();
     void offerResume();
     void restoreChosenTracks();
+    void leaveUnneededSubtitlesOff();
 
     std::shared_ptr<MediaPlayer> player_;
     bool isPlaying_ = false;
@@ -145,6 +151,10 @@ private:
     QMetaObject::Connection playerItemObserver_;
 
     quint64 loadSerial_ = 0;
+    // Whether the loaded file came by the album moving on by itself, and how many such files in
+    // a row could not be played: an album goes on past them, but at most once round.
+    bool reachedByAlbum_ = false;
+    qint64 failuresInARow_ = 0;
 
     ResumeStore *resumeStore_ = nullptr;
     std::optional<double> resumeOffer_;
@@ -156,6 +166,8 @@ private:
     std::optional<int64_t> chosenAudioTrack_;
     std::optional<int64_t> chosenSubtitleTrack_;
     std::optional<ResumePoint> tracksToRestore_;
+    // Whether the loaded film's subtitles were judged, once, when its tracks became known.
+    bool subtitlesJudged_ = false;
     // Reads covers; waited for before the manager goes, so its results always have a receiver.
     QThreadPool coverReader_;
     MpvEngine::Options engineOptions_;

@@ -29,8 +29,24 @@ protected:
     void exposeEvent(QExposeEvent *) override { redrawIfShown(); }
     void resizeEvent(QResizeEvent *) override { redrawIfShown(); }
     bool event(QEvent *event) override {
-        if (event->type() == QEvent::Enter)
+        switch (event->type()) {
+        case QEvent::Enter:
             Q_EMIT view_.pointerEntered();
+            break;
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::DragLeave:
+        case QEvent::Drop:
+            // Where the window system gives a drop to this window itself (Wayland's compositor
+            // does), it goes where a drop anywhere else in the window goes.
+            if (QWidget *target = dropTarget()) {
+                QCoreApplication::sendEvent(target, event);
+                return true;
+            }
+            break;
+        default:
+            break;
+        }
         return QWindow::event(event);
     }
     void mousePressEvent(QMouseEvent *event) override {
@@ -61,6 +77,12 @@ protected:
     }
 
 private:
+    QWidget *dropTarget() const {
+        QWidget *widget = view_.parentWidget();
+        while (widget && !widget->acceptDrops())
+            widget = widget->parentWidget();
+        return widget;
+    }
     void forward(QKeyEvent *event) {
         QWidget *target = view_.window()->focusWidget();
         QKeyEvent copy(event->type(), event->key(), event->modifiers(), event->text(),
@@ -90,7 +112,11 @@ VideoPlayerView::VideoPlayerView(QWidget *parent) : QWidget(parent) {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     // The container owns the window from here on.
-    layout->addWidget(QWidget::createWindowContainer(surface_, this));
+    QWidget *container = QWidget::createWindowContainer(surface_, this);
+    // Qt's container hands drops on to the window it holds, where no widget would see them:
+    // files dropped on the picture go where a drop anywhere else in the window goes.
+    container->setAcceptDrops(false);
+    layout->addWidget(container);
 }
 
 VideoPlayerView::~VideoPlayerView() {

@@ -6,6 +6,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStandardPaths>
 
@@ -53,7 +54,8 @@ class SingleInstanceTest : public QObject {
         auto result =
             std::async(std::launch::async, [folder = folder.isEmpty() ? runtime->path() : folder,
                                             file, activationToken] {
-                return SingleInstance(folder).handOver(file, activationToken);
+                return SingleInstance(folder).handOver(file, activationToken) ==
+                       SingleInstance::HandOver::accepted;
             });
         const bool answered = QTest::qWaitFor(
             [&] { return result.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
@@ -61,7 +63,8 @@ class SingleInstanceTest : public QObject {
         return answered && result.get();
     }
 
-    // Whether the instance drops a client that says `message`, without answering.
+    // Whether the instance turns away a client that says `message`: it closes the connection,
+    // with no answer but that it refuses.
     static bool isDropped(const SingleInstance &instance, const QByteArray &message) {
         QLocalSocket client;
         client.connectToServer(instance.socketPath());
@@ -69,9 +72,10 @@ class SingleInstanceTest : public QObject {
             return false;
         client.write(message);
         client.flush();
-        return QTest::qWaitFor([&] { return client.state() == QLocalSocket::UnconnectedState; },
-                               timeoutMs) &&
-               !client.canReadLine();
+        const bool closed = QTest::qWaitFor(
+            [&] { return client.state() == QLocalSocket::UnconnectedState; }, timeoutMs);
+        const QByteArray answer = client.readAll();
+        return closed && (answer.isEmpty() || answer == "refused\n");
     }
 
 private Q_SLOTS:
@@ -287,9 +291,29 @@ private Q_SLOTS:
         QVERIFY(lock.open(QIODevice::WriteOnly));
         lock.write(contents);
         lock.close();
-        // Just written, it may be a lock still being filled in: left alone.
+        // Just written, it may be a lock a start is still filling in: it is given the time to be
+        // written, then taken over, so that this start does not fail for it.
+        {
+            SingleInstance young(runtime->path());
+            QCOMPARE(young.claim(), SingleInstance::Claim::claimed);
+        }
+        // A lock filled in meanwhile names a live owner, and is left to it.
+        QVERIFY(lock.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        lock.write(contents);
+        lock.close();
+        auto writer = std::async(std::launch::async, [&] {
+            QThread::msleep(200);
+            QFile filled(QFile::decodeName(lockPath));
+            if (filled.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                filled.write(QByteArray::number(getppid()) + "\nsonavel\n" +
+                             QSysInfo::machineHostName().toUtf8() + "\n");
+        });
         QCOMPARE(SingleInstance(runtime->path()).claim(), SingleInstance::Claim::heldByAnother);
-        // Left like that for a minute: nobody is writing it.
+        writer.wait();
+        // Left unreadable for a minute: nobody is writing it.
+        QVERIFY(lock.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        lock.write(contents);
+        lock.close();
         const struct timeval aMinuteAgo[2] = {{time(nullptr) - 60, 0}, {time(nullptr) - 60, 0}};
         QCOMPARE(utimes(lockPath.constData(), aMinuteAgo), 0);
         SingleInstance primary(runtime->path());
@@ -297,6 +321,25 @@ private Q_SLOTS:
         QSignalSpy files(&primary, &SingleInstance::fileHandedOver);
         QVERIFY(handOver("/music/a.mp3"));
         QTRY_COMPARE(files.size(), 1);
+    }
+
+    void anUntrustedFallbackFolderStillKeepsOneSonavel() {
+        QString deep = runtime->path();
+        while (QFile::encodeName(deep).size() < 120)
+            deep += QStringLiteral("/a-rather-long-folder-name");
+        QVERIFY(QDir().mkpath(deep));
+        // Open to others: no socket may go there.
+        const QByteArray fallback = SingleInstance::fallbackFolder();
+        ::mkdir(fallback.constData(), 0700);
+        QCOMPARE(::chmod(fallback.constData(), 0755), 0);
+        const auto restore = qScopeGuard([&] { ::chmod(fallback.constData(), 0700); });
+        SingleInstance primary(deep);
+        QCOMPARE(primary.claim(), SingleInstance::Claim::claimed);
+        QVERIFY(primary.socketPath().isEmpty());
+        SingleInstance second(deep);
+        QCOMPARE(second.claim(), SingleInstance::Claim::heldByAnother);
+        QCOMPARE(second.handOver(QUrl::fromLocalFile("/music/a.mp3")),
+                 SingleInstance::HandOver::unreachable);
     }
 
     void socketPathTooLongFallsBackToAPrivateFolder() {
@@ -346,6 +389,28 @@ private Q_SLOTS:
                  QUrl::fromLocalFile("/music/a.mp3"));
         QVERIFY(handOver("/music/b.mp3"));
         QTRY_COMPARE(files.size(), 1);
+
+        // A well-formed request it will not carry out is answered as such, and a second start
+        // says so rather than that nothing answers; so does one whose name is no local file.
+        QLocalSocket client;
+        client.connectToServer(primary.socketPath());
+        QVERIFY(client.waitForConnected(timeoutMs));
+        client.write("open file://host/a.mp3\n");
+        QTRY_COMPARE_WITH_TIMEOUT(client.state(), QLocalSocket::UnconnectedState, timeoutMs);
+        QCOMPARE(client.readAll(), QByteArray("refused\n"));
+        const QString errors = runtime->filePath("errors.log");
+        for (const QString &argument :
+             {"/" + QString(30000, u'\u00e9'), QStringLiteral("file:///a%00b.mp3")}) {
+            auto second = start({argument}, {}, errors);
+            QTRY_COMPARE_WITH_TIMEOUT(second->state(), QProcess::NotRunning, timeoutMs);
+            QFile log(errors);
+            QVERIFY(log.open(QIODevice::ReadOnly));
+            const QByteArray said = log.readAll();
+            QVERIFY2(!said.contains("does not answer"), said.constData());
+            QVERIFY2(said.contains("did not accept") || said.contains("not name a local file"),
+                     said.constData());
+        }
+        QCOMPARE(files.size(), 1);
     }
 
     void activationTokensTravelWithTheRequest() {

@@ -355,22 +355,33 @@ private Q_SLOTS:
     }
 
     void tracksFollowThePreferredLanguages_data() {
+        QTest::addColumn<QString>("film");
         QTest::addColumn<QStringList>("languages");
         QTest::addColumn<QString>("audio");
         QTest::addColumn<QString>("subtitles");
-        QTest::newRow("japanese") << QStringList{"ja", "jpn"} << "2"
-                                  << "1";
-        QTest::newRow("english") << QStringList{"en", "eng"} << "1"
-                                 << "no";
+        // Subtitles come on only for speech the reader does not understand, or when forced.
+        QTest::newRow("japanese speech for a japanese reader")
+            << "languages.mkv" << QStringList{"ja", "jpn"} << "2"
+            << "no";
+        QTest::newRow("english speech for an english reader")
+            << "languages.mkv" << QStringList{"en", "eng"} << "1"
+            << "no";
+        QTest::newRow("english speech for a japanese reader")
+            << "english-speech.mkv" << QStringList{"ja", "jpn"} << "1"
+            << "1";
+        QTest::newRow("forced subtitles under understood speech")
+            << "forced-subtitles.mkv" << QStringList{"ja", "jpn"} << "1"
+            << "1";
     }
     void tracksFollowThePreferredLanguages() {
+        QFETCH(QString, film);
         QFETCH(QStringList, languages);
         QFETCH(QString, audio);
         QFETCH(QString, subtitles);
         MpvEngine::Options options = test_support::headlessEngine();
         options.trackLanguages = languages;
         manager = std::make_unique<PlayerManager>(options);
-        manager->loadMedia(fixtureUrl("languages.mkv"));
+        manager->loadMedia(fixtureUrl(film));
         QVERIFY(playsPast(0.1));
         QCOMPARE(mpvProperty("aid"), audio);
         QCOMPARE(mpvProperty("sid"), subtitles);
@@ -484,6 +495,46 @@ private Q_SLOTS:
                                   LoadError::Reason::changedWhilePlaying, timeoutMs);
         QVERIFY(!manager->isPlaying());
         QCOMPARE(manager->currentURL(), song);
+    }
+
+    void anAlbumGoesOnPastFilesThatCannotPlay() {
+        const QUrl first = place("tone.mp3", "a.mp3");
+        place("empty.mp3", "b.mp3");
+        place("random.mp3", "c.mp3");
+        place("text.mkv", "d.mp3");
+        const QUrl last = place("tone.wav", "e.mp3");
+        // What can never play is not listed: a folder, a pipe, a link to a folder.
+        QVERIFY(QDir(folder->path()).mkdir("f.mp3"));
+        QCOMPARE(mkfifo(QFile::encodeName(folder->filePath("g.mp3")).constData(), 0600), 0);
+        QVERIFY(QFile::link(folder->path(), folder->filePath("h.mp3")));
+        QVERIFY(QFile::link(folder->filePath("gone"), folder->filePath("i.mp3")));
+        manager->setRepeatMode(RepeatMode::all);
+        manager->loadMedia(first);
+        QCOMPARE(manager->playlist().size(), 6);
+        QCOMPARE(manager->playlist().at(4), last);
+
+        // The song ends, three broken files are passed by, the last good one plays, and the
+        // link that leads nowhere ends the album with its error.
+        QTRY_COMPARE_WITH_TIMEOUT(manager->currentIndex(), 4, 3 * timeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(manager->duration() > 0.5, timeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(manager->currentIndex(), 5, timeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(manager->loadError().reason, LoadError::Reason::notFound,
+                                  timeoutMs);
+
+        // In "repeat all", with the good songs gone bad meanwhile (the playing one goes on from
+        // what it opened): once round, then it stays on the last error.
+        manager->setRepeatMode(RepeatMode::allRepeat);
+        manager->loadMedia(last);
+        QTRY_VERIFY_WITH_TIMEOUT(manager->duration() > 0.5, timeoutMs);
+        for (const QString name : {"a.mp3", "e.mp3"}) {
+            QVERIFY(QFile::remove(folder->filePath(name)));
+            place("empty.mp3", name);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(manager->currentIndex() == 4 && !manager->loadError().isEmpty(),
+                                 4 * timeoutMs);
+        const quint64 stopped = manager->loadSerial();
+        QTest::qWait(300);
+        QCOMPARE(manager->loadSerial(), stopped);
     }
 
     void folderOfBrokenFilesDoesNotSpinInAllRepeat() {

@@ -28,12 +28,14 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QStandardPaths>
 #include <QToolButton>
 #include <QWheelEvent>
 #include <QWindow>
@@ -208,6 +210,66 @@ private Q_SLOTS:
         // Once something is loaded, the whole window takes the drop.
         QVERIFY(dragOnto(&content(), {fixtureUrl("clip.mkv")}, true));
         QTRY_COMPARE(manager().fileName(), QStringLiteral("clip.mkv"));
+    }
+
+    void aFileDraggedFromAnotherProgramOntoThePictureOpens() {
+        if (QGuiApplication::platformName() != u"xcb" ||
+            QStandardPaths::findExecutable("xdotool").isEmpty())
+            QSKIP("a real drag is driven through XTest, on X11");
+        // Pointer moves and presses as the X server takes them from a device.
+        const auto xdotool = [](const QStringList &arguments) {
+            QProcess tool;
+            tool.start("xdotool", arguments);
+            return QTest::qWaitFor([&] { return tool.state() == QProcess::NotRunning; },
+                                   timeoutMs) &&
+                   tool.exitCode() == 0;
+        };
+        manager().loadMedia(fixtureUrl("long.mp4"));
+        QTRY_VERIFY(window().findChild<VideoPlayerView *>());
+        auto *video = window().findChild<VideoPlayerView *>();
+        QTRY_VERIFY(video->isVisible() && video->surface()->isExposed());
+        window().move(300, 200);
+        QProcess source;
+        source.start(SONAVEL_DRAG_SOURCE, {test_support::fixture("tone.mp3")});
+        QByteArray said;
+        QTRY_VERIFY2_WITH_TIMEOUT((said += source.readAllStandardOutput()).contains("ready"),
+                                  qPrintable(source.errorString() + source.readAllStandardError()),
+                                  timeoutMs);
+
+        const auto target = [&] {
+            QWindow *surface = video->surface();
+            return surface->mapToGlobal(QPoint(surface->width() / 2, surface->height() / 2));
+        };
+        QTRY_VERIFY(target().x() > 200);
+        QVERIFY(xdotool({"mousemove", "--sync", "60", "40", "mousedown", "1"}));
+        // Past the drag distance, then over the picture in steps, as a hand moves.
+        for (int step = 1; step <= 10; ++step) {
+            const QPoint at = QPoint(60, 40) + (target() - QPoint(60, 40)) * step / 10;
+            QVERIFY(xdotool({"mousemove", QString::number(at.x()), QString::number(at.y())}));
+        }
+        QVERIFY(xdotool({"mouseup", "1"}));
+        QTRY_COMPARE_WITH_TIMEOUT(manager().fileName(), QStringLiteral("tone.mp3"), timeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT((said += source.readAllStandardOutput()).contains("copy"),
+                                 timeoutMs);
+        source.kill();
+        source.waitForFinished();
+    }
+
+    void aDropGivenToThePicturesOwnWindowOpens() {
+        // Wayland's compositor gives a drop on the picture to its native window itself.
+        manager().loadMedia(fixtureUrl("long.mp4"));
+        QTRY_VERIFY(window().findChild<VideoPlayerView *>());
+        QWindow *surface = window().findChild<VideoPlayerView *>()->surface();
+        QMimeData data;
+        data.setUrls({fixtureUrl("tone.mp3")});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(surface, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(surface, &drop);
+        QVERIFY(drop.isAccepted());
+        QTRY_COMPARE(manager().fileName(), QStringLiteral("tone.mp3"));
     }
 
     void openPanelAsksForOneMediaFile() {
