@@ -56,9 +56,10 @@ private Q_SLOTS:
             QCOMPARE(url, QUrl::fromLocalFile(folder.filePath(url.fileName())));
             listed << url.fileName();
         }
+        // A folder named like a song can never play: not listed.
         QCOMPARE(listed, (QStringList{"\"q\".mp3", "-dash.mp3", ".hidden.mp3", "A.wav", "D.M4A",
-                                      "b.mp3", "co:lon.mp3", "folder.mp3", "new\nline.mp3",
-                                      "song.MP3", "with space.wav"}));
+                                      "b.mp3", "co:lon.mp3", "new\nline.mp3", "song.MP3",
+                                      "with space.wav"}));
     }
 
     void unlistableFolderGivesNothing() {
