@@ -56,6 +56,26 @@ ff forced-subtitles.mkv -f lavfi -i testsrc=size=160x120:rate=5:duration=2 \
     -pix_fmt yuv420p -c:v libx264 -preset ultrafast -c:a aac -c:s srt \
     -metadata:s:a:0 language=jpn -metadata:s:s:0 language=jpn -disposition:s:0 forced
 
+# A film with subtitles styled beyond what can be drawn: 400 lines at once, heavily blurred,
+# outlined and shadowed, each turning. Drawing them takes hundreds of MB a second.
+ff heavy-subtitles.mkv -f lavfi -i testsrc=size=320x240:rate=25:duration=30 -pix_fmt yuv420p \
+    -c:v libx264 -preset ultrafast
+[ -s heavy-subtitles.ass ] || awk 'BEGIN {
+    print "[Script Info]\nScriptType: v4.00+\nPlayResX: 640\nPlayResY: 360\n"
+    print "[V4+ Styles]"
+    print "Format: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, OutlineColour, " \
+        "BackColour, Bold, Italic, Underline, StrikeOut, ScaleX, ScaleY, Spacing, Angle, " \
+        "BorderStyle, Outline, Shadow, Alignment, MarginL, MarginR, MarginV, Encoding"
+    print "Style: Default,DejaVu Sans,24,&H00FFFFFF,&H000000FF,&H00000000,&H80000000,0,0,0,0," \
+        "100,100,0,0,1,2,2,2,10,10,10,1\n"
+    print "[Events]"
+    print "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text"
+    for (i = 0; i < 400; i++)
+        printf "Dialogue: 0,0:00:00.00,0:00:30.00,Default,,0,0,0,,{\\pos(%d,%d)\\blur20" \
+            "\\bord15\\shad10\\fscx300\\fscy300\\t(0,30000,\\frz360)}Line %d\n",
+            (i * 37) % 640, (i * 23) % 360, i
+}' > heavy-subtitles.ass
+
 # Songs with an embedded cover: a small red one, and a 46 MB noise picture.
 ff cover.png -f lavfi -i color=c=red:s=200x200 -frames:v 1
 ff covered.mp3 -i tone.mp3 -i cover.png -map 0 -map 1 -c copy -id3v2_version 3 \

@@ -1,6 +1,7 @@
 #include "desktop/media_controls.h"
 
 #include "desktop/mpris_player_adaptor.h"
+#include "desktop/mpris_properties_adaptor.h"
 #include "desktop/mpris_root_adaptor.h"
 #include "playback/player_manager.h"
 
@@ -30,6 +31,7 @@ MediaControls::MediaControls(PlayerManager &playerManager, Window window, QObjec
     : QObject(parent), playerManager_(playerManager), window_(std::move(window)) {
     root_ = new MprisRootAdaptor(*this);
     player_ = new MprisPlayerAdaptor(*this);
+    new MprisPropertiesAdaptor(*this);
     // Many fields change together: announce once, when all are in place.
     pending_.setSingleShot(true);
     pending_.setInterval(0);
@@ -68,9 +70,9 @@ QDBusObjectPath MediaControls::trackId() const {
         QStringLiteral("/io/sonavel/Sonavel/track/%1").arg(playerManager_.loadSerial()));
 }
 
-void MediaControls::refuseCall(const QString &message) {
+void MediaControls::refuseCall(const QString &message, QDBusError::ErrorType error) {
     if (calledFromDBus())
-        sendErrorReply(QDBusError::InvalidArgs, message);
+        sendErrorReply(error, message);
 }
 
 void MediaControls::refresh() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDBusContext>
+#include <QDBusError>
 #include <QDBusObjectPath>
 #include <QObject>
 #include <QTimer>
@@ -40,7 +41,7 @@ public:
     // The object path naming the loaded file; a new one for every load.
     QDBusObjectPath trackId() const;
     // Refuses the D-Bus call being answered, with `message`.
-    void refuseCall(const QString &message);
+    void refuseCall(const QString &message, QDBusError::ErrorType error = QDBusError::InvalidArgs);
 
     static inline const QString serviceName = QStringLiteral("org.mpris.MediaPlayer2.sonavel");
     static inline const QString objectPath = QStringLiteral("/org/mpris/MediaPlayer2");

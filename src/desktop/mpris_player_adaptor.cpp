@@ -84,7 +84,7 @@ double MprisPlayerAdaptor::volume() const {
 void MprisPlayerAdaptor::setVolume(double volume) {
     // Not a number is no volume at all; anything below 0 is 0, as MPRIS says.
     if (std::isnan(volume))
-        return;
+        return controls_.refuseCall(QStringLiteral("Volume must be a number"));
     PlayerManager &manager = controls_.playerManager();
     manager.setVolume(std::clamp(volume, 0.0, 1.0));
     // A level asked for is meant to be heard.
@@ -94,8 +94,12 @@ void MprisPlayerAdaptor::setVolume(double volume) {
 
 void MprisPlayerAdaptor::setRate(double rate) {
     // Sonavel plays at 1.0 only; MPRIS reads a rate of 0 as a pause.
-    if (rate == 0 && canPlay())
-        controls_.playerManager().pause();
+    if (rate == 0) {
+        if (canPlay())
+            controls_.playerManager().pause();
+    } else if (rate != 1.0) {
+        controls_.refuseCall(QStringLiteral("Rate is 1.0 only"));
+    }
 }
 
 qlonglong MprisPlayerAdaptor::position() const {

@@ -766,6 +766,19 @@ const std::array<TranslationRow, translationKeyCount> &translationTable() {
              u"已暂停",
              u"일시정지됨",
          }}},
+        {u"subtitlesSimplified",
+         {{
+             u"Subtitle styling too heavy to draw: shown as plain text",
+             u"Untertitel-Gestaltung zu aufwendig: als einfacher Text angezeigt",
+             u"Mise en forme des sous-titres trop lourde : affichés en texte simple",
+             u"Estilo de subtítulos demasiado pesado: se muestran como texto simple",
+             u"Stile dei sottotitoli troppo pesante: mostrati come testo semplice",
+             u"Estilo das legendas pesado demais: exibidas como texto simples",
+             u"Ondertitelopmaak te zwaar: getoond als gewone tekst",
+             u"字幕の装飾が重すぎるため、プレーンテキストで表示します",
+             u"字幕样式过于复杂，改为纯文本显示",
+             u"자막 스타일이 너무 무거워 일반 텍스트로 표시합니다",
+         }}},
     }};
     return table;
 }

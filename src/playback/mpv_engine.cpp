@@ -23,6 +23,7 @@ enum ObservedProperty : uint64_t {
     eofReachedProperty,
     metadataProperty,
     trackListProperty,
+    subtitleCodecProperty,
 };
 
 // A user's own mpv configuration must not change Sonavel, and Sonavel opens local files only.
@@ -171,6 +172,13 @@ MpvEngine::MpvEngine(const Options &options, QObject *parent) : QObject(parent) 
     // The OpenGL renderer comes with the first video: it maps the GL driver into the process,
     // tens of MiB that music alone never needs.
     wantsRenderer_ = options.videoOutput == "libmpv";
+    if (wantsRenderer_) {
+        subtitleGuard_ = new SubtitleMemoryGuard(options.subtitleMemoryBudget, this);
+        connect(subtitleGuard_, &SubtitleMemoryGuard::overBudget, this,
+                &MpvEngine::simplifySubtitles);
+        mpv_observe_property(handle.get(), subtitleCodecProperty, "current-tracks/sub/codec",
+                             MPV_FORMAT_STRING);
+    }
     mpv_observe_property(handle.get(), durationProperty, "duration", MPV_FORMAT_DOUBLE);
     mpv_observe_property(handle.get(), videoParamsProperty, "video-out-params", MPV_FORMAT_NODE);
     mpv_observe_property(handle.get(), eofReachedProperty, "eof-reached", MPV_FORMAT_FLAG);
@@ -202,6 +210,11 @@ int64_t MpvEngine::load(MediaPlayer *player, const QByteArray &localPath, bool i
     current_ = player;
     if (isVideo)
         createRendererForVideo();
+    // Each film starts with its subtitles styled as made, whatever the one before needed.
+    if (subtitleGuard_) {
+        subtitleGuard_->watch(false);
+        mpv_set_property_string(handle_.get(), "sub-ass-override", "yes");
+    }
     // Cover art of an audio file is not a picture to show or fit the window to.
     const char *args[] = {"loadfile", localPath.constData(), "replace",
                           isVideo ? "vid=auto" : "vid=no", nullptr};
@@ -355,7 +368,22 @@ void MpvEngine::handleEvent(const mpv_event &event) {
     }
 }
 
+void MpvEngine::simplifySubtitles() {
+    mpv_set_property_string(handle_.get(), "sub-ass-override", "strip");
+    // The bitmaps are freed by then, but the allocator keeps the pages: hand them back.
+    malloc_trim(0);
+    Q_EMIT subtitlesSimplified();
+}
+
 void MpvEngine::handlePropertyChange(uint64_t property, const mpv_event_property &value) {
+    if (property == subtitleCodecProperty) {
+        const char *codec = value.format == MPV_FORMAT_STRING
+                                ? *static_cast<const char *const *>(value.data)
+                                : nullptr;
+        const std::string_view name = codec ? codec : "";
+        subtitleGuard_->watch(name == "ass" || name == "ssa");
+        return;
+    }
     MediaPlayer *player = playingCurrent();
     if (!player || value.format == MPV_FORMAT_NONE)
         return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "playback/load_error.h"
+#include "playback/subtitle_memory_guard.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -38,6 +39,8 @@ public:
         // Language codes that audio and subtitle tracks are chosen by, most preferred first;
         // tracks marked default or forced are chosen when none matches.
         QStringList trackLanguages;
+        // How much memory styled subtitles may take before they are drawn as plain text.
+        qint64 subtitleMemoryBudget = SubtitleMemoryGuard::defaultBudgetBytes;
     };
 
     explicit MpvEngine(const Options &options, QObject *parent = nullptr);
@@ -69,8 +72,13 @@ public:
     void seek(double seconds);
     double timePosition() const;
 
+Q_SIGNALS:
+    // The subtitles shown took more memory than allowed and are now drawn as plain text.
+    void subtitlesSimplified();
+
 private:
     void createRendererForVideo();
+    void simplifySubtitles();
     void queueDrain();
     void drainEvents();
     void handleEvent(const mpv_event &event);
@@ -83,6 +91,8 @@ private:
     std::unique_ptr<MpvRenderer> renderer_;
     QPointer<MediaPlayer> current_;
     bool wantsRenderer_ = false;
+    // Only where subtitles are drawn: the null output never renders them.
+    SubtitleMemoryGuard *subtitleGuard_ = nullptr;
     int64_t playingEntryId_ = 0; // the entry mpv's event stream is about, from START_FILE
     std::atomic_bool drainQueued_ = false;
 };

@@ -29,6 +29,8 @@ PlayerManager::~PlayerManager() {
 const std::shared_ptr<MpvEngine> &PlayerManager::engine() {
     if (!engine_) {
         engine_ = std::make_shared<MpvEngine>(engineOptions_);
+        connect(engine_.get(), &MpvEngine::subtitlesSimplified, this,
+                [this] { publish(subtitlesSimplified_, true); });
         engine_->setVolume(volume_);
         engine_->setMuted(isMuted_);
     }
@@ -75,6 +77,7 @@ void PlayerManager::load(const QUrl &requested, bool byAlbum) {
     rememberPosition();
     cleanup();
     publish(loadError_, LoadError());
+    publish(subtitlesSimplified_, false);
     publish(tags_, MediaTags());
     publish(tracks_, QList<MediaTrack>());
     publish(coverArt_, CoverArt());

@@ -50,6 +50,8 @@ public:
     // Why the loaded file cannot be played; empty while all is well. A file that fails is not
     // playing, and play() does nothing for it.
     const LoadError &loadError() const { return loadError_; }
+    // The film's styled subtitles took too much memory and are drawn as plain text.
+    bool subtitlesSimplified() const { return subtitlesSimplified_; }
     // The loaded file's tags (title, artist, album), once known.
     const MediaTags &tags() const { return tags_; }
     // A song's embedded cover, scaled for showing, once read (off the main thread); a null
@@ -141,6 +143,7 @@ private:
     bool hasPrevious_ = false;
     bool hasNext_ = false;
     LoadError loadError_;
+    bool subtitlesSimplified_ = false;
     MediaTags tags_;
     QList<MediaTrack> tracks_;
     CoverArt coverArt_;

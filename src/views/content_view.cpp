@@ -156,6 +156,12 @@ void ContentView::redraw() {
         spokenNews_ = news;
         accessibility::say(this, news);
     }
+    // Said once per film, where the person is looking: the subtitles lost their styling.
+    if (playerManager_.subtitlesSimplified() != simplifiedSubtitlesShown_) {
+        simplifiedSubtitlesShown_ = playerManager_.subtitlesSimplified();
+        if (simplifiedSubtitlesShown_)
+            volumeOverlay_->showText(L.get(u"subtitlesSimplified"), noticeMs);
+    }
     // Named after what it plays: the stop Tab comes back to, where the window's keys act.
     const QString contentName = loaded ? name : QStringLiteral("Sonavel");
     if (accessibleName() != contentName)

@@ -40,6 +40,7 @@ public:
     static constexpr int fadeMs = 300;
     static constexpr double seekStepSeconds = 5;
     static constexpr double volumeStep = 0.05;
+    static constexpr int noticeMs = 5000;
 
 Q_SIGNALS:
     void startedUp();
@@ -89,6 +90,7 @@ private:
     bool shownBefore_ = false;
     // The last file or error said to a screen reader.
     QString spokenNews_;
+    bool simplifiedSubtitlesShown_ = false;
     QTimer mouseIdleTimer_;
     QTimer fullScreenPoll_;
 };

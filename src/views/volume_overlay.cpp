@@ -30,13 +30,17 @@ VolumeOverlay::VolumeOverlay(QWidget *area)
 }
 
 void VolumeOverlay::showLevel(double volume, bool muted) {
-    setText(muted ? L.get(u"muted") : L.get(u"volumeLevel").arg(int(std::lround(volume * 100))));
+    showText(muted ? L.get(u"muted") : L.get(u"volumeLevel").arg(int(std::lround(volume * 100))));
+}
+
+void VolumeOverlay::showText(const QString &text, int milliseconds) {
+    setText(text);
     adjustSize();
     // Upper middle of the content: over the picture or the song, clear of the transport bar.
     move(area_->mapToGlobal(QPoint((area_->width() - width()) / 2, area_->height() / 5)));
     show();
     raise();
-    shown_.start();
+    shown_.start(milliseconds);
     // Heard as well as seen, each step anew, without the focus moving here.
     accessibility::announce(this);
 }

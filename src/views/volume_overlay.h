@@ -17,6 +17,8 @@ public:
     explicit VolumeOverlay(QWidget *area);
 
     void showLevel(double volume, bool muted);
+    // Any short news, for `milliseconds`.
+    void showText(const QString &text, int milliseconds = shownMs);
 
     static constexpr int shownMs = 1200;
 

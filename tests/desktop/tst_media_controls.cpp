@@ -265,21 +265,44 @@ private Q_SLOTS:
     }
 
     void theContractAtItsEdges() {
-        const auto set = [&](const QString &name, const QVariant &value) {
-            call("Set",
-                 {"org.mpris.MediaPlayer2.Player", name, QVariant::fromValue(QDBusVariant(value))},
-                 "org.freedesktop.DBus.Properties");
+        // The error a property call is answered with; empty when it succeeded.
+        const auto properties = [&](const QString &method, const QVariantList &arguments) {
+            const QDBusMessage reply = call(method, arguments, "org.freedesktop.DBus.Properties");
+            return reply.type() == QDBusMessage::ErrorMessage ? reply.errorName() : QString();
         };
+        const auto set = [&](const QString &name, const QVariant &value) {
+            return properties("Set", {"org.mpris.MediaPlayer2.Player", name,
+                                      QVariant::fromValue(QDBusVariant(value))});
+        };
+        const QString invalid = QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs");
         manager().loadMedia(QUrl::fromLocalFile(test_support::fixture("long.mp3")));
         QTRY_VERIFY_WITH_TIMEOUT(manager().isPlaying(), timeoutMs);
 
-        // Below 0 is 0; not a number changes nothing; above 1 is full.
-        set("Volume", -std::numeric_limits<double>::infinity());
+        // Below 0 is 0; above 1 is full; not a number, or not a double, is refused.
+        QCOMPARE(set("Volume", -std::numeric_limits<double>::infinity()), QString());
         QCOMPARE(manager().volume(), 0.0);
-        set("Volume", std::numeric_limits<double>::quiet_NaN());
+        QCOMPARE(set("Volume", std::numeric_limits<double>::quiet_NaN()), invalid);
+        QCOMPARE(set("Volume", QStringLiteral("loud")), invalid);
+        QCOMPARE(set("Volume", 1), invalid);
         QCOMPARE(manager().volume(), 0.0);
-        set("Volume", 7.0);
+        QCOMPARE(set("Volume", 7.0), QString());
         QCOMPARE(manager().volume(), 1.0);
+
+        // Only the three loop statuses, as text; what is only read cannot be written; what is
+        // not there is said to be missing.
+        for (const QVariant &bogus :
+             {QVariant(QStringLiteral("Bogus")), QVariant(QString()), QVariant(2), QVariant(true)})
+            QCOMPARE(set("LoopStatus", bogus), invalid);
+        QCOMPARE(manager().repeatMode(), RepeatMode::all);
+        QCOMPARE(set("LoopStatus", QStringLiteral("Track")), QString());
+        QCOMPARE(manager().repeatMode(), RepeatMode::one);
+        QCOMPARE(set("PlaybackStatus", QStringLiteral("Paused")),
+                 QStringLiteral("org.freedesktop.DBus.Error.PropertyReadOnly"));
+        QCOMPARE(properties("Get", {"org.mpris.MediaPlayer2.Player", "Nothing"}),
+                 QStringLiteral("org.freedesktop.DBus.Error.UnknownProperty"));
+        QCOMPARE(properties("Get", {"org.example.Nothing", "Volume"}),
+                 QStringLiteral("org.freedesktop.DBus.Error.UnknownInterface"));
+        QCOMPARE(property("Volume").toDouble(), 1.0);
 
         // Muted reads as silence; a volume asked for is heard.
         manager().setMuted(true);
@@ -288,10 +311,10 @@ private Q_SLOTS:
         QVERIFY(!manager().isMuted());
         QCOMPARE(property("Volume").toDouble(), 0.4);
 
-        // A rate of 0 pauses; another one than 1 changes nothing.
-        set("Rate", 0.5);
+        // A rate of 0 pauses; another one than 1 is refused.
+        QCOMPARE(set("Rate", 0.5), invalid);
         QVERIFY(manager().isPlaying());
-        set("Rate", 0.0);
+        QCOMPARE(set("Rate", 0.0), QString());
         QVERIFY(!manager().isPlaying());
 
         // A file that cannot be played is stopped, and nothing can be done with it.

@@ -57,9 +57,9 @@ private Q_SLOTS:
             listed << url.fileName();
         }
         // A folder named like a song can never play: not listed.
-        QCOMPARE(listed, (QStringList{"\"q\".mp3", "-dash.mp3", ".hidden.mp3", "A.wav", "D.M4A",
-                                      "b.mp3", "co:lon.mp3", "new\nline.mp3", "song.MP3",
-                                      "with space.wav"}));
+        QCOMPARE(listed,
+                 (QStringList{"\"q\".mp3", "-dash.mp3", ".hidden.mp3", "A.wav", "D.M4A", "b.mp3",
+                              "co:lon.mp3", "new\nline.mp3", "song.MP3", "with space.wav"}));
     }
 
     void unlistableFolderGivesNothing() {

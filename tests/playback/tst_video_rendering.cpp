@@ -1,6 +1,8 @@
 #include "playback/media_player.h"
+#include "playback/mpv_engine.h"
 #include "playback/mpv_renderer.h"
 #include "playback/player_manager.h"
+#include "playback/subtitle_memory_guard.h"
 #include "support/test_support.h"
 
 #include <QGuiApplication>
@@ -45,6 +47,38 @@ private Q_SLOTS:
         renderer->setTargetSize(QSize(160, 120));
         QVERIFY(rendered.wait(timeoutMs));
         QCOMPARE(renderer->grabFrame().size(), QSize(160, 120));
+    }
+
+    void subtitlesTooHeavyToDrawFallBackToPlainText() {
+        MpvEngine::Options options = rendering();
+        options.subtitleMemoryBudget = 64 * 1024 * 1024;
+        PlayerManager manager(options);
+        const auto styling = [&] {
+            char *value =
+                mpv_get_property_string(manager.player()->engine()->handle(), "sub-ass-override");
+            const QByteArray result(value ? value : "");
+            mpv_free(value);
+            return result;
+        };
+        manager.loadMedia(QUrl::fromLocalFile(test_support::fixture("heavy-subtitles.mkv")));
+        MpvRenderer *renderer = manager.player()->engine()->renderer();
+        QVERIFY2(renderer, "no OpenGL renderer");
+        renderer->setTargetSize(QSize(640, 360));
+        // Drawn styled until they cost more than allowed, then as plain text, and the memory
+        // they took is handed back.
+        QTRY_VERIFY_WITH_TIMEOUT(manager.subtitlesSimplified(), 4 * timeoutMs);
+        QCOMPARE(styling(), QByteArray("strip"));
+        const qint64 afterwards = SubtitleMemoryGuard::residentBytes();
+        QVERIFY(afterwards > 0);
+        QSignalSpy rendered(renderer, &MpvRenderer::frameRendered);
+        for (int frame = 0; frame < 10; ++frame)
+            QVERIFY(rendered.wait(timeoutMs));
+        QVERIFY(SubtitleMemoryGuard::residentBytes() < afterwards + options.subtitleMemoryBudget);
+
+        // The next film shows its subtitles styled again.
+        manager.loadMedia(QUrl::fromLocalFile(test_support::fixture("english-speech.mkv")));
+        QVERIFY(!manager.subtitlesSimplified());
+        QCOMPARE(styling(), QByteArray("yes"));
     }
 
     void videoWithoutSurfacePlaysToItsEnd() {
