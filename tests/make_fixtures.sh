@@ -76,6 +76,12 @@ ff heavy-subtitles.mkv -f lavfi -i testsrc=size=320x240:rate=25:duration=30 -pix
             (i * 37) % 640, (i * 23) % 360, i
 }' > heavy-subtitles.ass
 
+# Two sound and two subtitle tracks that say neither their language nor a title.
+ff untagged-tracks.mkv -f lavfi -i testsrc=size=160x120:rate=5:duration=2 \
+    -f lavfi -i sine=frequency=300:duration=2 -f lavfi -i sine=frequency=600:duration=2 \
+    -i words.srt -i words.srt -map 0 -map 1 -map 2 -map 3 -map 4 -pix_fmt yuv420p \
+    -c:v libx264 -preset ultrafast -c:a aac -c:s srt
+
 # Songs with an embedded cover: a small red one, and a 46 MB noise picture.
 ff cover.png -f lavfi -i color=c=red:s=200x200 -frames:v 1
 ff covered.mp3 -i tone.mp3 -i cover.png -map 0 -map 1 -c copy -id3v2_version 3 \

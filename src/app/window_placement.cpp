@@ -219,9 +219,8 @@ bool WindowPlacement::eventFilter(QObject *watched, QEvent *event) {
     // A compositor may answer an older request with another size just after a fit or after
     // leaving full screen (mutter does on first showing the window, weston on leaving): the
     // size is asked for again, for a short while only, so as never to fight the desktop.
-    if (watched == &window_ && event->type() == QEvent::Resize && sizeHeldSince_.isValid() &&
-        sizeHeldSince_.elapsed() < lateResizeMs && window_.size() != heldSize_ &&
-        window_.windowState() == Qt::WindowNoState) {
+    if (watched == &window_ && event->type() == QEvent::Resize && holdsSize() &&
+        window_.size() != heldSize_ && window_.windowState() == Qt::WindowNoState) {
         QMetaObject::invokeMethod(
             this,
             [this] {

@@ -45,6 +45,10 @@ public:
     std::optional<QSize> heldSize() const;
     // The size is the desktop's again (full screen begins).
     void releaseSize() { sizeHeldSince_.invalidate(); }
+    // Whether another size now would be asked away (for lateResizeMs after holdSize).
+    bool holdsSize() const {
+        return sizeHeldSince_.isValid() && sizeHeldSince_.elapsed() < lateResizeMs;
+    }
 
     // Long enough for a film's first picture on a busy machine; short enough that a film
     // that never gives its size does not leave the user waiting long for the window.

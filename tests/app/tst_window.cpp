@@ -88,8 +88,11 @@ public:
             // An application's request (source 1) and the user time it gives.
             if (message->type == activeWindow_ && message->data.data32[0] == 1)
                 activations_[message->window] = message->data.data32[1];
-            if (message->type == startupBegin_ || message->type == startupMore_)
+            if (message->type == startupBegin_ || message->type == startupMore_) {
                 startupInfo_.append(reinterpret_cast<const char *>(message->data.data8), 20);
+                // The first piece of a message is marked as its beginning, the others not.
+                startupMarks_.append(message->type == startupBegin_ ? 'B' : 'M');
+            }
         }
         return true;
     }
@@ -98,6 +101,7 @@ public:
                                              : std::nullopt;
     }
     const QByteArray &startupInfo() const { return startupInfo_; }
+    const QByteArray &startupMarks() const { return startupMarks_; }
 
 private:
     xcb_atom_t atom(const char *name) {
@@ -114,6 +118,7 @@ private:
     xcb_atom_t startupMore_ = XCB_ATOM_NONE;
     QHash<xcb_window_t, quint32> activations_;
     QByteArray startupInfo_;
+    QByteArray startupMarks_;
 };
 
 // The main window's frame when it is first shown: what the desktop places.
@@ -362,6 +367,17 @@ private Q_SLOTS:
                 : QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, window->size(), available);
         QCOMPARE(fitted, window_frame_text::toString(expectedFrame));
 
+        // Once the moment the fit's size is held has passed, a size of the user's own stays.
+        auto *placement = delegate->findChild<WindowPlacement *>();
+        QVERIFY(placement);
+        QTRY_VERIFY_WITH_TIMEOUT(!placement->holdsSize(), timeoutMs);
+        const QSize own = window->size() - QSize(120, 80);
+        window->resize(own);
+        QTRY_COMPARE_WITH_TIMEOUT(window->size(), own, timeoutMs);
+        // A size asked back would come in the next turns of the event loop.
+        QTest::qWait(300);
+        QCOMPARE(window->size(), own);
+
         // Launch after launch, the frame comes back and saves to the same text: no drift.
         for (int run = 0; run < 2; ++run) {
             delegate = launch();
@@ -603,7 +619,11 @@ private Q_SLOTS:
                                      root.startupInfo().contains('\0'),
                                  timeoutMs);
         // The desktop's launch feedback for the start that handed over ends.
-        QCOMPARE(QByteArray(root.startupInfo().constData()), "remove: ID=" + startupId);
+        const QByteArray expected = "remove: ID=" + startupId;
+        QCOMPARE(QByteArray(root.startupInfo().constData()), expected);
+        // In pieces of 20 bytes, NUL included: the first marked as the beginning.
+        const qsizetype pieces = (expected.size() + 1 + 19) / 20;
+        QCOMPARE(root.startupMarks(), 'B' + QByteArray(pieces - 1, 'M'));
     }
 
     void trayIconIsMadeOnlyWhereThereIsATray() {

@@ -237,6 +237,21 @@ private Q_SLOTS:
         const auto current = property("Metadata").toMap().value("mpris:trackid");
         call("SetPosition", {current, qlonglong(5'000'000)});
         QTRY_VERIFY_WITH_TIMEOUT(qAbs(manager().currentTime() - 5) < 1, timeoutMs);
+
+        // Past the end is Next, whatever the repeat mode would do at the end: the following
+        // song, and at the last one nothing.
+        const QUrl first = test_support::placeFixture("long.mp3", folder->path(), "a.mp3");
+        const QUrl second = test_support::placeFixture("long.mp3", folder->path(), "b.mp3");
+        manager().setRepeatMode(RepeatMode::off);
+        manager().loadMedia(first);
+        QTRY_VERIFY_WITH_TIMEOUT(manager().duration() > 50, timeoutMs);
+        call("Seek", {qlonglong(120'000'000)});
+        QTRY_COMPARE_WITH_TIMEOUT(manager().currentURL(), second, timeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(manager().duration() > 50, timeoutMs);
+        const quint64 last = manager().loadSerial();
+        call("Seek", {qlonglong(120'000'000)});
+        QCOMPARE(manager().loadSerial(), last);
+        QCOMPARE(manager().currentURL(), second);
     }
 
     void loopStatusAndVolumeBothWays() {

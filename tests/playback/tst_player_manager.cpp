@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTcpServer>
 
@@ -495,6 +496,27 @@ private Q_SLOTS:
                                   LoadError::Reason::changedWhilePlaying, timeoutMs);
         QVERIFY(!manager->isPlaying());
         QCOMPARE(manager->currentURL(), song);
+    }
+
+    void aCoverReadAfterTheSongWasLeftIsDropped() {
+        // A cache of this test's own, where the cover read is seen to have ended.
+        const QString cache = folder->filePath("cache");
+        const QByteArray previous = qgetenv("XDG_CACHE_HOME");
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(cache));
+        const auto restore = qScopeGuard([&] {
+            if (previous.isEmpty())
+                qunsetenv("XDG_CACHE_HOME");
+            else
+                qputenv("XDG_CACHE_HOME", previous);
+        });
+        // A cover that takes a while to read, and a song without one straight after.
+        manager->loadMedia(fixtureUrl("huge-cover.mp3"));
+        manager->loadMedia(place("tone.mp3", "plain.mp3"));
+        QTRY_VERIFY_WITH_TIMEOUT(!QDir(cache + "/sonavel/covers").isEmpty(), 2 * timeoutMs);
+        // Its report, were it taken, arrives right after.
+        QTest::qWait(200);
+        QVERIFY(manager->coverArt().image.isNull());
+        QCOMPARE(manager->fileName(), QStringLiteral("plain.mp3"));
     }
 
     void anAlbumGoesOnPastFilesThatCannotPlay() {

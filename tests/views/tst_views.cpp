@@ -260,15 +260,29 @@ private Q_SLOTS:
         manager().loadMedia(fixtureUrl("long.mp4"));
         QTRY_VERIFY(window().findChild<VideoPlayerView *>());
         QWindow *surface = window().findChild<VideoPlayerView *>()->surface();
-        QMimeData data;
-        data.setUrls({fixtureUrl("tone.mp3")});
-        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton,
-                              Qt::NoModifier);
-        QApplication::sendEvent(surface, &enter);
-        QVERIFY(enter.isAccepted());
-        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(surface, &drop);
-        QVERIFY(drop.isAccepted());
+        QTRY_VERIFY_WITH_TIMEOUT(manager().duration() > 20, timeoutMs);
+        const std::shared_ptr<MediaPlayer> film = manager().player();
+        // A subtitle file dropped there goes with the film, which plays on.
+        const auto drop = [&](QMimeData &data) {
+            QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton,
+                                  Qt::NoModifier);
+            QApplication::sendEvent(surface, &enter);
+            QDropEvent dropped(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton,
+                               Qt::NoModifier);
+            QApplication::sendEvent(surface, &dropped);
+            return enter.isAccepted() && dropped.isAccepted();
+        };
+        QMimeData subtitles;
+        subtitles.setUrls({fixtureUrl("words.srt")});
+        QVERIFY(drop(subtitles));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            std::any_of(manager().tracks().begin(), manager().tracks().end(),
+                        [](const MediaTrack &t) { return t.isExternal && t.isSelected; }),
+            timeoutMs);
+        QCOMPARE(manager().player(), film);
+        QMimeData song;
+        song.setUrls({fixtureUrl("tone.mp3")});
+        QVERIFY(drop(song));
         QTRY_COMPARE(manager().fileName(), QStringLiteral("tone.mp3"));
     }
 
@@ -932,12 +946,34 @@ private Q_SLOTS:
         }
         QTRY_COMPARE_WITH_TIMEOUT(mpvTrack("sid"), QStringLiteral("no"), timeoutMs);
 
-        // One sound track and no subtitles: nothing to choose but a file to add.
+        // No sound track and no subtitles: nothing to choose but a file to add.
         manager().loadMedia(fixtureUrl("clip.mp4"));
-        TrackMenu plain(manager(), &window());
-        QVERIFY(!plain.findChild<QMenu *>("audioMenu"));
-        QCOMPARE(texts(plain.findChild<QMenu *>("subtitlesMenu")),
-                 (QStringList{"Off*", "Add Subtitle File..."}));
+        {
+            TrackMenu plain(manager(), &window());
+            QVERIFY(!plain.findChild<QMenu *>("audioMenu"));
+            QCOMPARE(texts(plain.findChild<QMenu *>("subtitlesMenu")),
+                     (QStringList{"Off*", "Add Subtitle File..."}));
+        }
+        // One sound track leaves nothing to choose either.
+        manager().loadMedia(fixtureUrl("english-speech.mkv"));
+        QTRY_COMPARE_WITH_TIMEOUT(audioTracks(), 1, timeoutMs);
+        {
+            TrackMenu single(manager(), &window());
+            QVERIFY(!single.findChild<QMenu *>("audioMenu"));
+        }
+        // Tracks that say neither language nor title are numbered, each kind from 1.
+        manager().loadMedia(fixtureUrl("untagged-tracks.mkv"));
+        QTRY_COMPARE_WITH_TIMEOUT(audioTracks(), 2, timeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(std::any_of(manager().tracks().begin(), manager().tracks().end(),
+                                             [](const MediaTrack &t) { return t.isSelected; }),
+                                 timeoutMs);
+        {
+            TrackMenu untagged(manager(), &window());
+            QCOMPARE(texts(untagged.findChild<QMenu *>("audioMenu")),
+                     (QStringList{"Track 1*", "Track 2"}));
+            QCOMPARE(texts(untagged.findChild<QMenu *>("subtitlesMenu")),
+                     (QStringList{"Off*", "Track 1", "Track 2", "Add Subtitle File..."}));
+        }
         QCOMPARE(TrackMenu::trackText({MediaTrack::Kind::audio, 3, "", "", false, false}, 3),
                  QStringLiteral("Track 3"));
     }
