@@ -1,8 +1,9 @@
 #!/bin/sh
 # Installs the Debian 12 packages Sonavel needs that are missing, then configures and builds.
-# Usage: scripts/setup.sh [build|test|fuzz|package|package-test]   (test also installs what the
-# tests and benchmarks use; the others install only what scripts/fuzz.sh, scripts/package.sh
-# and scripts/test-package.sh need, and build nothing: those scripts build for themselves)
+# Usage: scripts/setup.sh [build|test|coverage|fuzz|package|package-test]   (test and coverage
+# also install what the tests and benchmarks use; the others install only what
+# scripts/coverage.sh, fuzz.sh, package.sh and test-package.sh need, and build nothing: those
+# scripts build for themselves)
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -11,13 +12,13 @@ purpose=${1:-build}
 packages="cmake g++ make pkg-config qt6-base-dev libqt6opengl6-dev qt6-svg-dev libmpv-dev
     libavformat-dev libavutil-dev libglib2.0-dev libxcb1-dev libgl1-mesa-dri qt6-wayland
     fonts-dejavu-core fonts-noto-cjk"
-if [ "$purpose" = test ]; then
-    packages="$packages ffmpeg xvfb xauth dbus libglib2.0-bin xdg-utils shared-mime-info
+test_packages="ffmpeg xvfb xauth dbus libglib2.0-bin xdg-utils shared-mime-info
         desktop-file-utils appstream man-db libbenchmark-dev mpv trayer xdotool playerctl imagemagick
         weston mutter kwin-wayland haskell-status-notifier-item-utils
         at-spi2-core python3-pyatspi"
-fi
 case "$purpose" in
+test) packages="$packages $test_packages" ;;
+coverage) packages="$packages $test_packages gcovr" ;;
 fuzz) packages="$packages clang libclang-rt-14-dev" ;;
 package) packages="dpkg-dev debhelper lintian" ;;
 package-test) packages="dpkg-dev debhelper lintian ffmpeg xvfb xauth dbus libglib2.0-bin
