@@ -4,14 +4,12 @@ accessibility bus (libatspi, as Orca reads them), driven through their actions, 
 with real key presses (XTest, on X11 only).
 
 Needs the accessibility bus of the current session (run_accessibility_tests.sh starts it),
-SONAVEL_PLAYER and SONAVEL_FIXTURES. `--count PLAYER FILE` prints how many controls of the
-window that plays FILE have no name, for the figures."""
+SONAVEL_PLAYER and SONAVEL_FIXTURES."""
 
 import os
 import shutil
 import signal
 import subprocess
-import sys
 import tempfile
 import time
 import unittest
@@ -451,24 +449,5 @@ class KeyboardOnlyTest(unittest.TestCase):
         self.focus_moves_to("b.mp3")
 
 
-def count(player, path):
-    """How many controls have no name, for the figures."""
-    sonavel = Sonavel(player, [path] if path else [])
-    try:
-        wait_for(lambda: sonavel.controls("push button"), "its buttons")
-        if path:
-            wait_for(lambda: sonavel.controls("slider"), "the transport bar")
-        unnamed = unnamed_controls(sonavel.window)
-        total = len([node for node in descendants(sonavel.window)
-                     if node.get_role_name() in INTERACTIVE_ROLES])
-        print("%s: %d of %d controls without a name %s" % (path or "(empty)", len(unnamed),
-                                                            total, sorted(unnamed)))
-    finally:
-        sonavel.close()
-
-
 if __name__ == "__main__":
-    if len(sys.argv) >= 3 and sys.argv[1] == "--count":
-        count(sys.argv[2], sys.argv[3] if len(sys.argv) > 3 else None)
-    else:
-        unittest.main(verbosity=2)
+    unittest.main(verbosity=2)
