@@ -112,7 +112,7 @@ void say(QWidget *context, const QString &text) {
     QAccessible::updateAccessibility(&shown);
 }
 
-void pressOnEnter(QAbstractButton *button) {
+void pressByKeys(QAbstractButton *button) {
     button->installEventFilter(new ButtonKeys(button));
 }
 

@@ -28,6 +28,6 @@ void say(QWidget *context, const QString &text);
 
 // Enter presses a focused `button` as Space does (Qt's tool buttons take only Space), and the
 // arrow keys stay the window's (seeking, volume) rather than moving between buttons.
-void pressOnEnter(QAbstractButton *button);
+void pressByKeys(QAbstractButton *button);
 
 } // namespace accessibility

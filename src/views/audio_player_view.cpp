@@ -295,7 +295,7 @@ QWidget *AudioPlayerView::buildInformationColumn() {
     const auto navigationButton = [this](const QString &name, const QString &symbol) {
         auto *button = new QToolButton(navigation_);
         button->setObjectName(name);
-        accessibility::pressOnEnter(button);
+        accessibility::pressByKeys(button);
         button->setAutoRaise(true);
         button->setIcon(symbols::icon(symbol, style::primary()));
         button->setIconSize(QSize(22, 22));

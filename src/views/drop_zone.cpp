@@ -59,7 +59,7 @@ DropZone::DropZone(PlayerManager &playerManager, QWidget *parent)
                        "QPushButton:focus { border: 2px solid white; padding: 3px 14px; }")
             .arg(style::blue().name(), style::blue().lighter(112).name(),
                  style::blue().darker(115).name()));
-    accessibility::pressOnEnter(openButton);
+    accessibility::pressByKeys(openButton);
     connect(openButton, &QPushButton::clicked, this, &DropZone::openFile);
 
     auto *stack = new QVBoxLayout(this);

@@ -134,7 +134,7 @@ QToolButton *PlayerControls::addButton(const QString &objectName, int side) {
     button->setFixedSize(side, side);
     // Reached with Tab; a click leaves the window's keys where they were.
     button->setFocusPolicy(Qt::TabFocus);
-    accessibility::pressOnEnter(button);
+    accessibility::pressByKeys(button);
     return button;
 }
 
