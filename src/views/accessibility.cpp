@@ -1,5 +1,7 @@
 #include "views/accessibility.h"
 
+#include "i18n/localization.h"
+
 #include <QAbstractButton>
 #include <QAccessibleWidget>
 #include <QKeyEvent>
@@ -110,6 +112,10 @@ void say(QWidget *context, const QString &text) {
     speaker->setAccessibleName(text);
     QAccessibleEvent shown(speaker, QAccessible::ObjectShow);
     QAccessible::updateAccessibility(&shown);
+}
+
+QString playState(bool isPlaying) {
+    return isPlaying ? L.get(u"playingNow") : L.get(u"pausedNow");
 }
 
 void pressByKeys(QAbstractButton *button) {

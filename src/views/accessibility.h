@@ -26,6 +26,9 @@ void announce(QWidget *widget);
 // anything but the focused control unsaid.
 void say(QWidget *context, const QString &text);
 
+// "Playing" or "Paused", in the reader's language: what is said of the play state.
+QString playState(bool isPlaying);
+
 // Enter presses a focused `button` as Space does (Qt's tool buttons take only Space), and the
 // arrow keys stay the window's (seeking, volume) rather than moving between buttons.
 void pressByKeys(QAbstractButton *button);

@@ -346,8 +346,7 @@ void ContentView::keyPressEvent(QKeyEvent *event) {
     case Qt::Key_MediaTogglePlayPause:
         if (loaded) {
             playerManager_.togglePlayPause();
-            accessibility::say(this, playerManager_.isPlaying() ? L.get(u"playingNow")
-                                                                : L.get(u"pausedNow"));
+            accessibility::say(this, accessibility::playState(playerManager_.isPlaying()));
         }
         break;
     case Qt::Key_MediaPlay:

@@ -83,8 +83,7 @@ PlayerControls::PlayerControls(PlayerManager &playerManager, QWidget *parent)
     connect(playPause_, &QToolButton::clicked, this, [this] {
         playerManager_.togglePlayPause();
         // Screen readers do not say the new name of the focused button: the new state is said.
-        accessibility::say(this,
-                           playerManager_.isPlaying() ? L.get(u"playingNow") : L.get(u"pausedNow"));
+        accessibility::say(this, accessibility::playState(playerManager_.isPlaying()));
     });
 
     fullScreen_ = addButton(QStringLiteral("fullScreenButton"), 24);

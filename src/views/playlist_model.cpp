@@ -1,7 +1,7 @@
 #include "views/playlist_model.h"
 
-#include "i18n/localization.h"
 #include "playback/media_kind.h"
+#include "views/accessibility.h"
 #include "views/name_text.h"
 
 QString playlistTitle(const QUrl &url) {
@@ -55,7 +55,7 @@ QVariant PlaylistModel::data(const QModelIndex &index, int role) const {
     case Qt::AccessibleDescriptionRole:
         if (index.row() != currentIndex_)
             return QString();
-        return isPlaying_ ? L.get(u"playingNow") : L.get(u"pausedNow");
+        return accessibility::playState(isPlaying_);
     case ExtensionRole:
         return media_kind::lowerCaseExtension(media_kind::fileName(url)).toUpper();
     case IsCurrentRole:
