@@ -66,14 +66,13 @@ void PlayerManager::setWindowDelegate(WindowDelegate *delegate) {
 }
 
 void PlayerManager::loadMedia(const QUrl &requested) {
-    failuresInARow_ = 0;
-    load(requested, false);
+    album_.chosen();
+    load(requested);
 }
 
-void PlayerManager::load(const QUrl &requested, bool byAlbum) {
+void PlayerManager::load(const QUrl &requested) {
     // A copy: callers pass entries of playlist_, which this load replaces.
     const QUrl url = requested;
-    reachedByAlbum_ = byAlbum;
     rememberPosition();
     cleanup();
     publish(loadError_, LoadError());
@@ -124,7 +123,7 @@ void PlayerManager::load(const QUrl &requested, bool byAlbum) {
         [this, stillLoaded](double seconds) {
             if (!stillLoaded())
                 return;
-            failuresInARow_ = 0;
+            album_.played();
             publish(duration_, seconds);
             // Kept for a file of this size, yet not a place in it that could be kept.
             if (resumeOffer_ &&
@@ -165,7 +164,7 @@ void PlayerManager::load(const QUrl &requested, bool byAlbum) {
         withdrawResumeOffer();
         // Playing through an album, a file that cannot be played is passed by, as a song that
         // ended would be; one the person chose stays, with its error.
-        if (reachedByAlbum_ && ++failuresInARow_ < playlist_.size())
+        if (album_.passesFailure(playlist_.size()))
             QMetaObject::invokeMethod(
                 this,
                 [this, stillLoaded] {
@@ -384,7 +383,7 @@ void PlayerManager::handleEndOfTrack() {
         break;
     case RepeatMode::all:
     case RepeatMode::allRepeat:
-        failuresInARow_ = 0;
+        album_.played();
         if (!moveOnInAlbum())
             stop();
         break;
@@ -392,15 +391,13 @@ void PlayerManager::handleEndOfTrack() {
 }
 
 bool PlayerManager::moveOnInAlbum() {
-    qint64 next = -1;
-    if (hasNext_)
-        next = currentIndex_ + 1;
-    else if (repeatMode_ == RepeatMode::allRepeat && !playlist_.isEmpty())
-        next = 0;
-    if (next < 0 || (repeatMode_ != RepeatMode::all && repeatMode_ != RepeatMode::allRepeat))
+    const std::optional<qint64> next =
+        AlbumSequence::nextEntry(repeatMode_, currentIndex_, playlist_.size());
+    if (!next)
         return false;
-    publish(currentIndex_, next);
-    load(playlist_.at(next), true);
+    album_.movedOn();
+    publish(currentIndex_, *next);
+    load(playlist_.at(*next));
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "playback/album_sequence.h"
 #include "playback/cover_art.h"
 #include "playback/load_error.h"
 #include "playback/media_player.h"
@@ -118,8 +119,7 @@ private:
         field = std::forward<V>(value);
     }
     void handleEndOfTrack();
-    // `byAlbum`: the album moved on to it by itself, rather than the person choosing it.
-    void load(const QUrl &url, bool byAlbum);
+    void load(const QUrl &url);
     // The next entry of the album in "play all" and "repeat all" (round to the first in
     // "repeat all"); false when there is none.
     bool moveOnInAlbum();
@@ -154,10 +154,7 @@ private:
     QMetaObject::Connection playerItemObserver_;
 
     quint64 loadSerial_ = 0;
-    // Whether the loaded file came by the album moving on by itself, and how many such files in
-    // a row could not be played: an album goes on past them, but at most once round.
-    bool reachedByAlbum_ = false;
-    qint64 failuresInARow_ = 0;
+    AlbumSequence album_;
 
     ResumeStore *resumeStore_ = nullptr;
     std::optional<double> resumeOffer_;
