@@ -15,6 +15,29 @@ echo "== loadMedia to the first time report"
 "$build/bench/playback_bench" start "$fixtures/tone.mp3" "$fixtures/clip.mp4" 2>/dev/null
 echo "== Remembered positions"
 "$build/bench/playback_bench" resume "$fixtures/six-minutes.mkv" 2>/dev/null
+echo "== An album heard through a PulseAudio of its own (3 songs of 3 s), Sonavel then bare mpv"
+album=$(mktemp -d)
+chirp() {
+    hz=$1 rate=$2
+    shift 2
+    ffmpeg -nostdin -loglevel error -f lavfi \
+        -i "aevalsrc=0.5*sin(2*PI*($hz*t+50*t*t)):s=$rate:d=3" "$@"
+}
+for format in same mixed; do
+    mkdir "$album/$format"
+    chirp 300 48000 "$album/$format/1.wav"
+    if [ "$format" = same ]; then
+        chirp 900 48000 "$album/$format/2.wav"
+        chirp 1500 48000 "$album/$format/3.wav"
+    else
+        chirp 900 44100 -ac 2 "$album/$format/2.wav"
+        chirp 1500 48000 -ac 2 -c:a libmp3lame -b:a 192k "$album/$format/3.mp3"
+    fi
+    echo "-- $format format (mixed: 48 kHz mono wav, 44.1 kHz stereo wav, mp3)"
+    "$build/bench/album_bench" sonavel "$album/$format"/* 2>/dev/null
+    "$build/bench/album_bench" mpv "$album/$format"/* 2>/dev/null
+done
+rm -rf "$album"
 echo "== Bare mpv, process start to playback start"
 python3 "$root/bench/bare_mpv_start.py" "$fixtures/tone.mp3" "$fixtures/clip.mp4"
 

@@ -15,7 +15,7 @@ packages="cmake g++ make pkg-config qt6-base-dev libqt6opengl6-dev qt6-svg-dev l
 test_packages="ffmpeg xvfb xauth dbus libglib2.0-bin xdg-utils shared-mime-info
         desktop-file-utils appstream man-db libbenchmark-dev mpv trayer xdotool playerctl imagemagick
         weston mutter kwin-wayland haskell-status-notifier-item-utils
-        at-spi2-core python3-pyatspi"
+        at-spi2-core python3-pyatspi pulseaudio pulseaudio-utils"
 case "$purpose" in
 test) packages="$packages $test_packages" ;;
 coverage) packages="$packages $test_packages gcovr" ;;

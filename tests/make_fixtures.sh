@@ -103,3 +103,15 @@ ff four-minutes.mp3 -f lavfi -i sine=frequency=440:duration=240 -c:a libmp3lame 
 ff covered-album.mp3 -i four-minutes.mp3 -i cover.png -map 0 -map 1 -c copy -id3v2_version 3 \
     -metadata album="Quiet Rooms" -disposition:v attached_pic
 ff six-minutes.mp3 -f lavfi -i sine=frequency=440:duration=360 -c:a libmp3lame -b:a 32k
+
+# An album to listen to: rising tones, song k at 300 + 600k Hz rising 100 Hz a second, so that
+# the pitch heard tells the song and the time in it. The formats change along the way: 48 kHz
+# mono twice, then 44.1 kHz stereo, then an mp3.
+chirp() { echo "aevalsrc=0.5*sin(2*PI*($1*t+50*t*t)):s=$2:d=2"; }
+ff album-1.wav -f lavfi -i "$(chirp 300 48000)" -c:a pcm_s16le
+ff album-2.wav -f lavfi -i "$(chirp 900 48000)" -c:a pcm_s16le
+ff album-3.wav -f lavfi -i "$(chirp 1500 44100)" -ac 2 -c:a pcm_s16le
+ff album-4.mp3 -f lavfi -i "$(chirp 2100 48000)" -ac 2 -c:a libmp3lame -b:a 192k
+# A film whose sound is the first song's tone.
+ff tone-film.mp4 -f lavfi -i testsrc=size=160x120:rate=25:duration=2 -f lavfi -i "$(chirp 300 48000)" \
+    -pix_fmt yuv420p -c:v libx264 -preset ultrafast -c:a aac -b:a 128k -shortest

@@ -70,14 +70,18 @@ LoadError precheck(const QUrl &url, const MpvEngine &engine, FileIdentity &ident
 
 } // namespace
 
-MediaPlayer::MediaPlayer(std::shared_ptr<MpvEngine> engine, const QUrl &url, bool isVideo)
-    : engine_(std::move(engine)), url_(url), isVideo_(isVideo) {
+MediaPlayer::MediaPlayer(std::shared_ptr<MpvEngine> engine, const QUrl &url, bool isVideo,
+                         Start start)
+    : engine_(std::move(engine)), url_(url), isVideo_(isVideo), started_(start == Start::now),
+      audible_(start == Start::now) {
     timeReportTimer_.setInterval(timeReportIntervalMs);
     connect(&timeReportTimer_, &QTimer::timeout, this, &MediaPlayer::reportTime);
 
     LoadError problem = precheck(url_, *engine_, opened_);
     if (problem.isEmpty()) {
-        const int64_t id = engine_->load(this, local_file::path(url_), isVideo_);
+        const QByteArray path = local_file::path(url_);
+        const int64_t id =
+            start == Start::now ? engine_->load(this, path, isVideo_) : engine_->queue(this, path);
         if (id < 0)
             problem = MpvEngine::loadError(int(id));
         else
@@ -94,16 +98,21 @@ MediaPlayer::~MediaPlayer() {
     engine_->release(this);
 }
 
+bool MediaPlayer::commandsEngine() const {
+    // Handed on, what is heard is still this file's end: pausing it pauses the engine.
+    return engine_->isCurrent(this) || handedOn_;
+}
+
 void MediaPlayer::play() {
     wantsPlaying_ = true;
-    if (engine_->isCurrent(this) && error_.isEmpty())
+    if (commandsEngine() && error_.isEmpty())
         engine_->setPaused(false);
     updateTimeReports();
 }
 
 void MediaPlayer::pause() {
     wantsPlaying_ = false;
-    if (engine_->isCurrent(this))
+    if (commandsEngine())
         engine_->setPaused(true);
     updateTimeReports();
 }
@@ -121,6 +130,10 @@ void MediaPlayer::seek(double seconds) {
     // rather than each starting again from where the last seek had not yet arrived.
     currentTime_ = duration_ > 0 ? std::min(target, duration_) : target;
     Q_EMIT timeReported(currentTime_);
+}
+
+void MediaPlayer::handleStarted() {
+    started_ = true;
 }
 
 void MediaPlayer::handleLoaded() {
@@ -167,22 +180,43 @@ bool MediaPlayer::wasCutShort() const {
 }
 
 void MediaPlayer::handleEndReached(bool reached) {
-    if (reached == ended_ || (reached && !loaded_) || !error_.isEmpty())
+    if (reached == atEnd_ || (reached && !loaded_) || !error_.isEmpty())
         return;
     if (reached && wasCutShort()) {
         reportTime();
         handleFailed({LoadError::Reason::changedWhilePlaying, {}});
         return;
     }
-    ended_ = reached;
-    updateTimeReports();
-    if (ended_) {
-        reportTime();
-        Q_EMIT playedToEnd();
+    atEnd_ = reached;
+    if (!reached) {
+        ended_ = false;
+        updateTimeReports();
     }
 }
 
+void MediaPlayer::handleDrained() {
+    // mpv pauses by itself once the output has played the end; a pause of the person's own
+    // is not that, and the end is heard when they play on.
+    if (atEnd_ && !ended_ && wantsPlaying_)
+        finish();
+}
+
+void MediaPlayer::handleFinished(bool handedOn) {
+    if (ended_ || !error_.isEmpty())
+        return;
+    handedOn_ = handedOn;
+    finish();
+}
+
+void MediaPlayer::finish() {
+    ended_ = true;
+    updateTimeReports();
+    reportTime();
+    Q_EMIT playedToEnd();
+}
+
 void MediaPlayer::handleSeekFinished() {
+    restarted_ = true;
     reportTime();
     Q_EMIT seekFinished(currentTime_);
 }
@@ -202,17 +236,32 @@ void MediaPlayer::handleTags(const MediaTags &tags) {
 }
 
 void MediaPlayer::reportTime() {
-    const double seconds = engine_->timePosition();
+    double seconds = engine_->timePosition();
     if (!std::isfinite(seconds))
         return;
+    if (handedOn_) {
+        // The next file counts up to its first sound from below zero, and this one's end is
+        // heard meanwhile.
+        seconds = duration_ + std::min(seconds, 0.0);
+    } else if (!audible_) {
+        // Until playback has started, mpv gives the start as the time.
+        if (!restarted_)
+            return;
+        if (seconds < 0) {
+            QTimer::singleShot(int(-seconds * 1000) + 1, this, &MediaPlayer::reportTime);
+            return;
+        }
+        audible_ = true;
+        Q_EMIT becameAudible();
+    }
     // Encoder delay makes mpv count a little below zero at the start of some files.
     currentTime_ = std::max(seconds, 0.0);
     Q_EMIT timeReported(currentTime_);
 }
 
 void MediaPlayer::updateTimeReports() {
-    const bool advancing =
-        wantsPlaying_ && loaded_ && !ended_ && error_.isEmpty() && engine_->isCurrent(this);
+    const bool advancing = wantsPlaying_ && loaded_ && error_.isEmpty() &&
+                           (handedOn_ || (!ended_ && engine_->isCurrent(this)));
     if (advancing && !timeReportTimer_.isActive())
         timeReportTimer_.start();
     else if (!advancing)

@@ -52,7 +52,14 @@ struct FileIdentity {
 class MediaPlayer : public QObject {
     Q_OBJECT
 public:
-    MediaPlayer(std::shared_ptr<MpvEngine> engine, const QUrl &url, bool isVideo);
+    enum class Start {
+        // Replaces whatever plays, at once.
+        now,
+        // Follows what plays now without a gap, when it has played to its end.
+        afterCurrent,
+    };
+    MediaPlayer(std::shared_ptr<MpvEngine> engine, const QUrl &url, bool isVideo,
+                Start start = Start::now);
     ~MediaPlayer() override;
 
     const QUrl &url() const { return url_; }
@@ -71,6 +78,14 @@ public:
     QSizeF presentationSize() const { return presentationSize_; }
     // Why the file cannot be played; empty while all is well.
     const LoadError &error() const { return error_; }
+    // A file that follows another: whether the engine began it, and whether its first sound is
+    // heard yet (the sound output still holds the end of the one before for a moment).
+    bool hasStarted() const { return started_; }
+    bool isAudible() const { return audible_; }
+    // Played to its end, its last sound heard or, when a file follows, handed to the output.
+    bool hasEnded() const { return ended_; }
+    // Ended with the file queued behind it already playing.
+    bool isHandedOn() const { return handedOn_; }
     const MediaTags &tags() const { return tags_; }
     const QList<MediaTrack> &tracks() const { return tracks_; }
 
@@ -82,6 +97,8 @@ Q_SIGNALS:
     void durationLoaded(double seconds);
     void presentationSizeChanged(QSizeF size);
     void playedToEnd();
+    // A file that follows another is heard from now on.
+    void becameAudible();
     // A jump finished (a seek, a return to the start); the time after it has been reported.
     void seekFinished(double seconds);
     void tagsLoaded(const MediaTags &tags);
@@ -94,8 +111,13 @@ private:
     void handleFailed(const LoadError &error);
     void handleDuration(double seconds);
     void handlePresentationSize(QSizeF size);
+    void handleStarted();
     void handleEndReached(bool reached);
+    void handleDrained();
+    void handleFinished(bool handedOn);
+    void finish();
     bool wasCutShort() const;
+    bool commandsEngine() const;
     void handleSeekFinished();
     void handleTags(const MediaTags &tags);
     void handleTracks(const QList<MediaTrack> &tracks);
@@ -110,7 +132,15 @@ private:
     bool loaded_ = false;
     // A seek asked for before the file was loaded, which mpv would refuse; made once it is.
     std::optional<double> seekOnLoad_;
+    bool started_ = true;
+    bool audible_ = true;
+    // Playback began (or began again after a seek): mpv's time is what is heard.
+    bool restarted_ = false;
+    // mpv reached the end and waits for the sound output to play what it holds.
+    bool atEnd_ = false;
     bool ended_ = false;
+    // Ended with the next file already playing behind it: the engine is the next one's now.
+    bool handedOn_ = false;
     double currentTime_ = 0;
     double duration_ = 0;
     QSizeF presentationSize_;

@@ -24,6 +24,7 @@ enum ObservedProperty : uint64_t {
     metadataProperty,
     trackListProperty,
     subtitleCodecProperty,
+    pauseProperty,
 };
 
 // A user's own mpv configuration must not change Sonavel, and Sonavel opens local files only.
@@ -42,8 +43,13 @@ constexpr std::pair<const char *, const char *> fixedOptions[] = {
     {"resume-playback", "no"},
     {"save-position-on-quit", "no"},
     {"idle", "yes"},
-    // Stay on the last frame at the end: eof-reached then tells a real end from a stop.
-    {"keep-open", "always"},
+    // Stay on the last frame at the end of the last entry: eof-reached then tells a real end
+    // from a stop, and mpv pauses by itself once the sound output has played the end. An entry
+    // queued behind it follows without a gap instead.
+    {"keep-open", "yes"},
+    {"keep-open-pause", "yes"},
+    // The next song is opened before the current one ends.
+    {"prefetch-playlist", "yes"},
     // Without a sound device mpv would refuse audio files; play them silently instead.
     {"audio-fallback-to-null", "yes"},
     {"access-references", "no"},
@@ -184,6 +190,7 @@ MpvEngine::MpvEngine(const Options &options, QObject *parent) : QObject(parent) 
     mpv_observe_property(handle.get(), eofReachedProperty, "eof-reached", MPV_FORMAT_FLAG);
     mpv_observe_property(handle.get(), metadataProperty, "metadata", MPV_FORMAT_NODE);
     mpv_observe_property(handle.get(), trackListProperty, "track-list", MPV_FORMAT_NODE);
+    mpv_observe_property(handle.get(), pauseProperty, "pause", MPV_FORMAT_FLAG);
     handle_ = std::move(handle);
     mpv_set_wakeup_callback(
         handle_.get(), [](void *engine) { static_cast<MpvEngine *>(engine)->queueDrain(); }, this);
@@ -206,8 +213,21 @@ void MpvEngine::createRendererForVideo() {
         mpv_set_property_string(handle_.get(), "vo", "null");
 }
 
+void MpvEngine::setSoundFor(bool isVideo) {
+    if (soundForVideo_ == isVideo)
+        return;
+    soundForVideo_ = isVideo;
+    // Songs keep the output open as it is from one to the next, whatever their rate or channels:
+    // reopening it for another format first waits for the old one to drain, a silence of up to
+    // two seconds. Stereo for every song, so a mono first song does not make the album mono.
+    // A film has its own channels and may change the output.
+    mpv_set_property_string(handle_.get(), "gapless-audio", isVideo ? "weak" : "yes");
+    mpv_set_property_string(handle_.get(), "audio-channels", isVideo ? "auto-safe" : "stereo");
+}
+
 int64_t MpvEngine::load(MediaPlayer *player, const QByteArray &localPath, bool isVideo) {
     current_ = player;
+    queued_ = nullptr;
     if (isVideo)
         createRendererForVideo();
     // Each film starts with its subtitles styled as made, whatever the one before needed.
@@ -215,9 +235,22 @@ int64_t MpvEngine::load(MediaPlayer *player, const QByteArray &localPath, bool i
         subtitleGuard_->watch(false);
         mpv_set_property_string(handle_.get(), "sub-ass-override", "yes");
     }
+    setSoundFor(isVideo);
     // Cover art of an audio file is not a picture to show or fit the window to.
-    const char *args[] = {"loadfile", localPath.constData(), "replace",
-                          isVideo ? "vid=auto" : "vid=no", nullptr};
+    return loadFile(localPath, "replace", isVideo ? "vid=auto" : "vid=no");
+}
+
+int64_t MpvEngine::queue(MediaPlayer *player, const QByteArray &localPath) {
+    // Only the playing entry stays: one file follows it at a time.
+    clearQueue();
+    const int64_t id = loadFile(localPath, "append", "vid=no");
+    if (id >= 0)
+        queued_ = player;
+    return id;
+}
+
+int64_t MpvEngine::loadFile(const QByteArray &localPath, const char *mode, const char *options) {
+    const char *args[] = {"loadfile", localPath.constData(), mode, options, nullptr};
     mpv_node result{};
     const int status = mpv_command_ret(handle_.get(), args, &result);
     if (status < 0)
@@ -236,6 +269,16 @@ int64_t MpvEngine::load(MediaPlayer *player, const QByteArray &localPath, bool i
 void MpvEngine::release(MediaPlayer *player) {
     if (current_ == player)
         current_ = nullptr;
+    if (queued_ == player) {
+        queued_ = nullptr;
+        clearQueue();
+    }
+}
+
+void MpvEngine::clearQueue() {
+    // At once: an asynchronous command could run after a later synchronous append.
+    const char *args[] = {"playlist-clear", nullptr};
+    mpv_command(handle_.get(), args);
 }
 
 bool MpvEngine::isCurrent(const MediaPlayer *player) const {
@@ -325,6 +368,12 @@ void MpvEngine::handleEvent(const mpv_event &event) {
     switch (event.event_id) {
     case MPV_EVENT_START_FILE:
         playingEntryId_ = static_cast<const mpv_event_start_file *>(event.data)->playlist_entry_id;
+        if (queued_ && queued_->entryId_ == playingEntryId_) {
+            current_ = std::exchange(queued_, nullptr);
+            // The finished entry goes: mpv's playlist never grows past the playing one.
+            clearQueue();
+            current_->handleStarted();
+        }
         break;
     case MPV_EVENT_FILE_LOADED:
         if (MediaPlayer *player = playingCurrent()) {
@@ -348,7 +397,8 @@ void MpvEngine::handleEvent(const mpv_event &event) {
             command({"stop"});
             current_->handleFailed({LoadError::Reason::playlistFile, {}});
         } else if (end->reason == MPV_END_FILE_REASON_EOF) {
-            current_->handleEndReached(true);
+            // Only an entry with another behind it ends so; the last one is kept open.
+            current_->handleFinished(queued_ != nullptr);
         }
         break;
     }
@@ -396,6 +446,10 @@ void MpvEngine::handlePropertyChange(uint64_t property, const mpv_event_property
         break;
     case eofReachedProperty:
         player->handleEndReached(*static_cast<const int *>(value.data) != 0);
+        break;
+    case pauseProperty:
+        if (*static_cast<const int *>(value.data) != 0)
+            player->handleDrained();
         break;
     case trackListProperty:
         player->handleTracks(tracksOf(*static_cast<const mpv_node *>(value.data)));

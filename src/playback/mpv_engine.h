@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 
 class MediaPlayer;
 class MpvRenderer;
@@ -55,6 +56,9 @@ public:
 
     // Replaces whatever is loaded. Returns mpv's playlist entry id, or a negative mpv error.
     int64_t load(MediaPlayer *player, const QByteArray &localPath, bool isVideo);
+    // Puts a song behind what plays, to follow it without a gap; replaces one put there before.
+    // The player becomes current when mpv starts it. Returns as load() does.
+    int64_t queue(MediaPlayer *player, const QByteArray &localPath);
     void release(MediaPlayer *player);
     bool isCurrent(const MediaPlayer *player) const;
 
@@ -78,6 +82,10 @@ Q_SIGNALS:
 
 private:
     void createRendererForVideo();
+    void setSoundFor(bool isVideo);
+    // Leaves only the playing entry in mpv's playlist.
+    void clearQueue();
+    int64_t loadFile(const QByteArray &localPath, const char *mode, const char *options);
     void simplifySubtitles();
     void queueDrain();
     void drainEvents();
@@ -90,6 +98,8 @@ private:
     // Declared after the handle: the render context must go before the core.
     std::unique_ptr<MpvRenderer> renderer_;
     QPointer<MediaPlayer> current_;
+    QPointer<MediaPlayer> queued_;
+    std::optional<bool> soundForVideo_;
     bool wantsRenderer_ = false;
     // Only where subtitles are drawn: the null output never renders them.
     SubtitleMemoryGuard *subtitleGuard_ = nullptr;

@@ -53,16 +53,17 @@ void PlayerManager::setIsRepeating(bool repeating) {
     publish(isRepeating_, repeating);
 }
 
-void PlayerManager::setRepeatMode(RepeatMode mode) {
-    publish(repeatMode_, mode);
-}
-
 void PlayerManager::setCurrentIndex(qint64 index) {
     publish(currentIndex_, index);
 }
 
 void PlayerManager::setWindowDelegate(WindowDelegate *delegate) {
     windowDelegate_ = delegate;
+}
+
+void PlayerManager::setRepeatMode(RepeatMode mode) {
+    publish(repeatMode_, mode);
+    queueUpNext();
 }
 
 void PlayerManager::loadMedia(const QUrl &requested) {
@@ -73,8 +74,14 @@ void PlayerManager::loadMedia(const QUrl &requested) {
 void PlayerManager::load(const QUrl &requested) {
     // A copy: callers pass entries of playlist_, which this load replaces.
     const QUrl url = requested;
+    dropUpNext();
     rememberPosition();
     cleanup();
+    beginFile(url);
+    attach(std::make_shared<MediaPlayer>(engine(), url, isVideo_));
+}
+
+void PlayerManager::beginFile(const QUrl &url) {
     publish(loadError_, LoadError());
     publish(subtitlesSimplified_, false);
     publish(tags_, MediaTags());
@@ -91,20 +98,20 @@ void PlayerManager::load(const QUrl &requested) {
         publish(currentIndex_, qint64(-1));
         updateNavigationState();
     }
+}
 
-    auto item = std::make_shared<MediaPlayer>(engine(), url, isVideo_);
-    publish(player_, item);
-    MediaPlayer *const loaded = item.get();
+void PlayerManager::attach(std::shared_ptr<MediaPlayer> player) {
+    publish(player_, std::move(player));
+    MediaPlayer *const loaded = player_.get();
     // Reports are queued, so one may still be on its way when another file is loaded; the
     // load's serial number, unlike an address, is never reused.
     const quint64 serial = ++loadSerial_;
-    auto stillLoaded = [this, serial] { return player_ && loadSerial_ == serial; };
 
     if (isVideo_) {
         playerItemObserver_ = connect(
             loaded, &MediaPlayer::presentationSizeChanged, this,
-            [this, stillLoaded](QSizeF size) {
-                if (stillLoaded() && size.width() > 0 && size.height() > 0 && windowDelegate_)
+            [this, serial](QSizeF size) {
+                if (isLoad(serial) && size.width() > 0 && size.height() > 0 && windowDelegate_)
                     windowDelegate_->resizeAndPositionWindow(size, true);
             },
             Qt::QueuedConnection);
@@ -120,64 +127,140 @@ void PlayerManager::load(const QUrl &requested) {
 
     connect(
         loaded, &MediaPlayer::durationLoaded, this,
-        [this, stillLoaded](double seconds) {
-            if (!stillLoaded())
-                return;
-            album_.played();
-            publish(duration_, seconds);
-            // Kept for a file of this size, yet not a place in it that could be kept.
-            if (resumeOffer_ &&
-                resume_rule::onLeaving(*resumeOffer_, seconds) != resume_rule::Verdict::remember)
-                withdrawResumeOffer();
-        },
-        Qt::QueuedConnection);
+        [this, serial](double seconds) { takeDuration(serial, seconds); }, Qt::QueuedConnection);
     timeObserver_ = connect(loaded, &MediaPlayer::timeReported, this,
                             [this](double seconds) { publish(currentTime_, seconds); });
     connect(
         loaded, &MediaPlayer::playedToEnd, this,
-        [this, stillLoaded] {
-            if (stillLoaded())
+        [this, serial] {
+            if (isLoad(serial))
                 handleEndOfTrack();
         },
         Qt::QueuedConnection);
-    connect(loaded, &MediaPlayer::tagsLoaded, this, [this, stillLoaded](const MediaTags &tags) {
-        if (stillLoaded())
+    connect(loaded, &MediaPlayer::tagsLoaded, this, [this, serial](const MediaTags &tags) {
+        if (isLoad(serial))
             publish(tags_, tags);
     });
     connect(loaded, &MediaPlayer::tracksChanged, this,
-            [this, stillLoaded](const QList<MediaTrack> &tracks) {
-                if (!stillLoaded())
-                    return;
-                publish(tracks_, tracks);
-                leaveUnneededSubtitlesOff();
-                restoreChosenTracks();
-            });
-    connect(loaded, &MediaPlayer::seekFinished, this, [this, stillLoaded](double seconds) {
-        if (stillLoaded())
+            [this, serial](const QList<MediaTrack> &tracks) { takeTracks(serial, tracks); });
+    connect(loaded, &MediaPlayer::seekFinished, this, [this, serial](double seconds) {
+        if (isLoad(serial))
             Q_EMIT seeked(seconds);
     });
-    connect(loaded, &MediaPlayer::failed, this, [this, stillLoaded](const LoadError &error) {
-        if (!stillLoaded())
-            return;
-        publish(loadError_, error);
-        publish(isPlaying_, false);
-        withdrawResumeOffer();
-        // Playing through an album, a file that cannot be played is passed by, as a song that
-        // ended would be; one the person chose stays, with its error.
-        if (album_.passesFailure(playlist_.size()))
-            QMetaObject::invokeMethod(
-                this,
-                [this, stillLoaded] {
-                    if (stillLoaded())
-                        moveOnInAlbum();
-                },
-                Qt::QueuedConnection);
-    });
+    connect(loaded, &MediaPlayer::failed, this,
+            [this, serial](const LoadError &error) { takeFailure(serial, error); });
 
     if (!isVideo_)
         readCoverArt();
     offerResume();
+    // A player that played ahead already told some of what it knows.
+    if (loaded->duration() > 0)
+        takeDuration(serial, loaded->duration());
+    if (loaded->tags() != MediaTags())
+        publish(tags_, loaded->tags());
+    if (!loaded->tracks().isEmpty())
+        takeTracks(serial, loaded->tracks());
+    publish(currentTime_, loaded->currentTime());
+    if (!loaded->error().isEmpty())
+        takeFailure(serial, loaded->error());
     play();
+    queueUpNext();
+}
+
+void PlayerManager::takeDuration(quint64 serial, double seconds) {
+    if (!isLoad(serial))
+        return;
+    album_.played();
+    publish(duration_, seconds);
+    // Kept for a file of this size, yet not a place in it that could be kept.
+    if (resumeOffer_ &&
+        resume_rule::onLeaving(*resumeOffer_, seconds) != resume_rule::Verdict::remember)
+        withdrawResumeOffer();
+}
+
+void PlayerManager::takeTracks(quint64 serial, const QList<MediaTrack> &tracks) {
+    if (!isLoad(serial))
+        return;
+    publish(tracks_, tracks);
+    leaveUnneededSubtitlesOff();
+    restoreChosenTracks();
+}
+
+void PlayerManager::takeFailure(quint64 serial, const LoadError &error) {
+    if (!isLoad(serial))
+        return;
+    publish(loadError_, error);
+    publish(isPlaying_, false);
+    withdrawResumeOffer();
+    dropUpNext();
+    // Playing through an album, a file that cannot be played is passed by, as a song that
+    // ended would be; one the person chose stays, with its error.
+    if (album_.passesFailure(playlist_.size()))
+        QMetaObject::invokeMethod(
+            this,
+            [this, serial] {
+                if (isLoad(serial))
+                    moveOnInAlbum();
+            },
+            Qt::QueuedConnection);
+}
+
+void PlayerManager::queueUpNext() {
+    // Once mpv has begun it, the next song plays whatever changes now.
+    if (awaitingUpNext_ || (upNext_ && upNext_->hasStarted()))
+        return;
+    std::optional<qint64> next;
+    if (player_ && !isVideo_ && loadError_.isEmpty())
+        next = AlbumSequence::nextEntry(repeatMode_, currentIndex_, playlist_.size());
+    if (upNext_ && next && *next == upNextIndex_ && upNext_->url() == playlist_.at(*next))
+        return;
+    dropUpNext();
+    if (!next)
+        return;
+    upNextIndex_ = *next;
+    upNext_ = std::make_shared<MediaPlayer>(engine(), playlist_.at(*next), false,
+                                            MediaPlayer::Start::afterCurrent);
+    MediaPlayer *const queued = upNext_.get();
+    // Queued like the loaded player's end, so that its end is taken first.
+    connect(
+        queued, &MediaPlayer::becameAudible, this,
+        [this, queued] {
+            if (upNext_.get() == queued && awaitingUpNext_)
+                followUpNext();
+        },
+        Qt::QueuedConnection);
+    connect(
+        queued, &MediaPlayer::failed, this,
+        [this, queued] {
+            if (upNext_.get() != queued)
+                return;
+            // Failing on its turn, it is passed by as a file the album loaded would be.
+            if (awaitingUpNext_)
+                followUpNext();
+            else
+                dropUpNext();
+        },
+        Qt::QueuedConnection);
+    upNext_->play();
+}
+
+void PlayerManager::dropUpNext() {
+    awaitingUpNext_ = false;
+    upNextIndex_ = -1;
+    upNext_.reset();
+}
+
+void PlayerManager::followUpNext() {
+    std::shared_ptr<MediaPlayer> next = std::exchange(upNext_, nullptr);
+    dropUpNext();
+    album_.movedOn();
+    // The song that ended goes without a pause: its end is what is heard until now. What was
+    // kept for it went when it ended.
+    std::shared_ptr<MediaPlayer> ended = std::exchange(player_, nullptr);
+    cleanup();
+    beginFile(next->url());
+    attach(std::move(next));
+    Q_EMIT seeked(currentTime_);
 }
 
 void PlayerManager::offerResume() {
@@ -372,6 +455,13 @@ void PlayerManager::handleEndOfTrack() {
         resumeStore_->forget(loadedLocation_, loadedSize_);
         resumeStore_->save();
     }
+    // mpv went on to the queued song already: what is heard next is that one.
+    if (upNext_ && upNext_->hasStarted()) {
+        awaitingUpNext_ = true;
+        if (upNext_->isAudible())
+            followUpNext();
+        return;
+    }
     switch (repeatMode_) {
     case RepeatMode::off:
         stop();
@@ -396,6 +486,12 @@ bool PlayerManager::moveOnInAlbum() {
     if (!next)
         return false;
     album_.movedOn();
+    if (upNext_ && upNextIndex_ == *next && player_ && player_->isHandedOn()) {
+        awaitingUpNext_ = true;
+        if (upNext_->isAudible())
+            followUpNext();
+        return true;
+    }
     publish(currentIndex_, *next);
     load(playlist_.at(*next));
     return true;

@@ -120,9 +120,25 @@ private:
     }
     void handleEndOfTrack();
     void load(const QUrl &url);
+    // Shows `url` as the file loaded, with its playlist, before its player comes.
+    void beginFile(const QUrl &url);
+    // Makes `player` the one of the loaded file: follows its reports, catching up with what it
+    // already told, and plays it.
+    void attach(std::shared_ptr<MediaPlayer> player);
     // The next entry of the album in "play all" and "repeat all" (round to the first in
     // "repeat all"); false when there is none.
     bool moveOnInAlbum();
+    // Puts the entry the album would move on to behind what plays, so that it follows without a
+    // gap; drops one that no longer would.
+    void queueUpNext();
+    void dropUpNext();
+    // The queued entry is heard: it becomes the loaded file.
+    void followUpNext();
+    // What the loaded file's player reports, while `serial` is the load.
+    bool isLoad(quint64 serial) const { return player_ && loadSerial_ == serial; }
+    void takeDuration(quint64 serial, double seconds);
+    void takeTracks(quint64 serial, const QList<MediaTrack> &tracks);
+    void takeFailure(quint64 serial, const LoadError &error);
     void readCoverArt();
     void offerResume();
     void restoreChosenTracks();
@@ -155,6 +171,11 @@ private:
 
     quint64 loadSerial_ = 0;
     AlbumSequence album_;
+    // The album's next song, queued behind the loaded one; the loaded one ended and waits for
+    // it to be heard.
+    std::shared_ptr<MediaPlayer> upNext_;
+    qint64 upNextIndex_ = -1;
+    bool awaitingUpNext_ = false;
 
     ResumeStore *resumeStore_ = nullptr;
     std::optional<double> resumeOffer_;
