@@ -143,6 +143,14 @@ void MediaPlayer::handleLoaded() {
     updateTimeReports();
 }
 
+void MediaPlayer::handleEngineFailure(const LoadError &error) {
+    // The file may have gone or changed since it was queued: say that rather than what the
+    // decoder makes of it.
+    FileIdentity ignored;
+    const LoadError plain = precheck(url_, *engine_, ignored);
+    handleFailed(plain.isEmpty() ? error : plain);
+}
+
 void MediaPlayer::handleFailed(const LoadError &error) {
     if (!error_.isEmpty())
         return;

@@ -109,6 +109,7 @@ private:
     friend class MpvEngine;
     void handleLoaded();
     void handleFailed(const LoadError &error);
+    void handleEngineFailure(const LoadError &error);
     void handleDuration(double seconds);
     void handlePresentationSize(QSizeF size);
     void handleStarted();

@@ -391,7 +391,7 @@ void MpvEngine::handleEvent(const mpv_event &event) {
         if (!current_ || current_->entryId_ != end->playlist_entry_id)
             break;
         if (end->reason == MPV_END_FILE_REASON_ERROR) {
-            current_->handleFailed(loadError(end->error));
+            current_->handleEngineFailure(loadError(end->error));
         } else if (end->reason == MPV_END_FILE_REASON_REDIRECT) {
             // A playlist file or a folder: mpv would go on to play whatever it names.
             command({"stop"});

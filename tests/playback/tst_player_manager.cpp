@@ -559,6 +559,48 @@ private Q_SLOTS:
         QCOMPARE(manager->loadSerial(), stopped);
     }
 
+    void aSongGoneBeforeItsTurnSaysSoAsALoadWould() {
+        // Queued behind a long song, then deleted before mpv reaches it: it is not found, and,
+        // no longer listed, ends "play all" there.
+        const QUrl first = place("long.mp3", "a.mp3");
+        const QUrl gone = place("tone.wav", "b.mp3");
+        place("tone.mp3", "c.mp3");
+        manager->setRepeatMode(RepeatMode::all);
+        manager->loadMedia(first);
+        QTRY_VERIFY_WITH_TIMEOUT(manager->duration() > 50, timeoutMs);
+        QVERIFY(QFile::remove(gone.toLocalFile()));
+        manager->seek(manager->duration() - 0.5);
+        QTRY_COMPARE_WITH_TIMEOUT(manager->currentURL(), gone, 2 * timeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(manager->loadError().reason, LoadError::Reason::notFound,
+                                  timeoutMs);
+        QCOMPARE(manager->currentIndex(), -1);
+        QVERIFY(!manager->isPlaying());
+    }
+
+    void aLateChangeOfRepeatModeStillDecides() {
+        const QUrl first = place("long.mp3", "a.mp3");
+        const QUrl second = place("tone.mp3", "b.mp3");
+        manager->setRepeatMode(RepeatMode::all);
+        manager->loadMedia(first);
+        QTRY_VERIFY_WITH_TIMEOUT(manager->duration() > 50, timeoutMs);
+        // In the last second, after the next song was queued: the song stops at its end.
+        manager->seek(manager->duration() - 1);
+        QTRY_VERIFY_WITH_TIMEOUT(manager->currentTime() > manager->duration() - 0.9, timeoutMs);
+        manager->setRepeatMode(RepeatMode::off);
+        QTRY_VERIFY_WITH_TIMEOUT(manager->isStopped(), timeoutMs);
+        QCOMPARE(manager->currentURL(), first);
+
+        // From "repeat one" to "play all" in the last second: it moves on after all.
+        manager->setRepeatMode(RepeatMode::one);
+        manager->play();
+        manager->seek(manager->duration() - 1);
+        QTRY_VERIFY_WITH_TIMEOUT(manager->currentTime() > manager->duration() - 0.9, timeoutMs);
+        manager->setRepeatMode(RepeatMode::all);
+        QTRY_COMPARE_WITH_TIMEOUT(manager->currentURL(), second, timeoutMs);
+        QCOMPARE(manager->currentIndex(), 1);
+        QVERIFY(playsPast(0.2));
+    }
+
     void folderOfBrokenFilesDoesNotSpinInAllRepeat() {
         manager->setRepeatMode(RepeatMode::allRepeat);
         place("text.mkv", "a.mp3");
