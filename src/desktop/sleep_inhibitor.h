@@ -28,8 +28,6 @@ public:
     // Lets go of everything.
     ~SleepInhibitor() override;
 
-    Inhibition wanted() const { return wanted_; }
-
 private:
     enum class Step { portal, screenSaver, screenSaverAtRoot, sessionManager, displayServer };
 

@@ -13,8 +13,9 @@ struct zwp_idle_inhibit_manager_v1;
 struct zwp_idle_inhibitor_v1;
 
 // Keeps a Wayland compositor from idling while a window shows, with the idle-inhibit protocol
-// on the window's surface. Qt makes the surface when the window shows and destroys it when the
-// window hides: the inhibitor goes with it and comes back on the next one.
+// on the window's own surface: KWin honours it there, and not on a subsurface such as the
+// film's picture. Qt makes the surface when the window shows and destroys it when the window
+// hides: the inhibitor goes with it and comes back on the next one.
 class WaylandIdleInhibitor : public QObject {
     Q_OBJECT
 public:

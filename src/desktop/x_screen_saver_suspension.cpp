@@ -20,6 +20,8 @@ std::unique_ptr<XScreenSaverSuspension> XScreenSaverSuspension::create() {
 
 XScreenSaverSuspension::XScreenSaverSuspension(xcb_connection_t *connection)
     : connection_(connection) {
+    // A saver already on stays on when suspended: take it down, as input would.
+    xcb_force_screen_saver(connection_, XCB_SCREEN_SAVER_RESET);
     // Suspensions nest per client: each one is ended by exactly one resume.
     xcb_screensaver_suspend(connection_, 1);
     xcb_flush(connection_);
