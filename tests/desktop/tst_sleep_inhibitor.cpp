@@ -419,8 +419,8 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(manager().isPlaying() && delegate->window()->isVisible(),
                                  timeoutMs);
         QTRY_VERIFY_WITH_TIMEOUT(delegate->window()->windowHandle()->isExposed(), timeoutMs);
-        compositor.watch(500);
-        letPass(2000);
+        compositor.watch(1000);
+        letPass(2500);
         QVERIFY(!compositor.idle());
 
         manager().pause();
