@@ -6,6 +6,7 @@
 #include "desktop/default_player_prompt.h"
 #include "desktop/media_controls.h"
 #include "desktop/preferences.h"
+#include "desktop/sleep_inhibitor.h"
 #include "desktop/tray_icon.h"
 #include "desktop/window_system.h"
 #include "i18n/localization.h"
@@ -85,6 +86,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     });
     setupMenuBarIcon();
     setupMediaControls();
+    // The screen stays awake while a film plays, the session while a song does.
+    sleepInhibitor_ = std::make_unique<SleepInhibitor>(*playerManager_, *window_);
     checkDefaultPlayer();
 }
 

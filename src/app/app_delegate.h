@@ -19,6 +19,7 @@ class ResumeStore;
 class TrayIcon;
 class ContentView;
 class MediaControls;
+class SleepInhibitor;
 class DefaultPlayerPrompt;
 class WindowPlacement;
 
@@ -101,6 +102,8 @@ private:
     std::unique_ptr<TrayIcon> statusItem_;
     std::unique_ptr<DefaultPlayerPrompt> defaultPlayerPrompt_;
     std::unique_ptr<MediaControls> mediaControls_;
+    // Goes before the window and the player manager it follows, letting go of what it holds.
+    std::unique_ptr<SleepInhibitor> sleepInhibitor_;
     double savedVolume_ = 1;
     CustomFullScreen customFullScreen_;
     // What was loaded when full screen began.
