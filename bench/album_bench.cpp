@@ -24,7 +24,8 @@ std::vector<heard_sound::Stretch> hearSonavel(const QStringList &files,
     manager.setRepeatMode(RepeatMode::all);
     sound.startRecording();
     manager.loadMedia(QUrl::fromLocalFile(QFileInfo(files.first()).absoluteFilePath()));
-    QTest::qWaitFor([&] { return manager.isStopped(); }, 120000);
+    if (!QTest::qWaitFor([&] { return manager.isStopped(); }, 120000))
+        std::fprintf(stderr, "album_bench: the album did not end within two minutes\n");
     QTest::qWait(300);
     return heard_sound::stretches(sound.stopRecording());
 }
