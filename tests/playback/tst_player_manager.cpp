@@ -577,6 +577,21 @@ private Q_SLOTS:
         QVERIFY(!manager->isPlaying());
     }
 
+    void aPauseWhileTheEndIsHeardHoldsUntilPlayedOn() {
+        // mpv has read the whole file and the output still plays its end: a pause now is the
+        // person's, not the end, and the end comes once they play on.
+        manager->setRepeatMode(RepeatMode::off);
+        manager->loadMedia(fixtureUrl("tone.wav"));
+        QTRY_VERIFY_WITH_TIMEOUT(mpvProperty("eof-reached") == "yes", timeoutMs);
+        manager->pause();
+        QSignalSpy ends(manager->player().get(), &MediaPlayer::playedToEnd);
+        QVERIFY(!ends.wait(1000));
+        QVERIFY(!manager->isStopped());
+        manager->play();
+        QTRY_VERIFY_WITH_TIMEOUT(manager->isStopped(), timeoutMs);
+        QCOMPARE(ends.size(), 1);
+    }
+
     void aLateChangeOfRepeatModeStillDecides() {
         const QUrl first = place("long.mp3", "a.mp3");
         const QUrl second = place("tone.mp3", "b.mp3");
