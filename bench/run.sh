@@ -9,7 +9,8 @@ fixtures="$build/fixtures"
 
 echo "== loadPlaylist, 10,000 entries of which 5,000 audio"
 "$build/bench/folder_playlist_bench" --benchmark_format=console 2>/dev/null | grep -E 'median|mean'
-echo "== Track switch in 'all' mode"
+echo "== Track switch in 'all' mode: from mpv finishing a song to the next one's time advancing"
+echo "   (gapless: the next song is shown once the output has played the end, about its buffer)"
 "$build/bench/playback_bench" switch "$fixtures/tone.wav" 2>/dev/null
 echo "== loadMedia to the first time report"
 "$build/bench/playback_bench" start "$fixtures/tone.mp3" "$fixtures/clip.mp4" 2>/dev/null

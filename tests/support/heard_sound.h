@@ -177,6 +177,27 @@ inline std::vector<Stretch> stretches(const std::vector<int16_t> &samples) {
     return result;
 }
 
+// Joins stretches split only by a moment of silence inside one song, where the output ran dry
+// on a busy machine and went on from where it stopped; a silence that skips or changes songs
+// keeps them apart.
+inline std::vector<Stretch> withoutDropouts(const std::vector<Stretch> &heard) {
+    std::vector<Stretch> joined;
+    for (const Stretch &stretch : heard) {
+        if (!joined.empty()) {
+            Stretch &before = joined.back();
+            if (before.lastSong == stretch.firstSong &&
+                std::abs(stretch.firstSongFrom - before.lastSongTo) < 0.03) {
+                before.length = stretch.at + stretch.length - before.at;
+                before.lastSongTo = stretch.lastSongTo;
+                before.silenceAfter = stretch.silenceAfter;
+                continue;
+            }
+        }
+        joined.push_back(stretch);
+    }
+    return joined;
+}
+
 inline QString describe(const std::vector<Stretch> &heard) {
     QString text;
     for (const Stretch &stretch : heard)
