@@ -13,6 +13,8 @@ namespace {
 constexpr std::array handledSignals = {SIGTERM, SIGINT, SIGHUP};
 // The handler can reach nothing but globals; one set of handlers per process.
 int pipeEnds[2] = {-1, -1};
+// Which of them were ignored when Sonavel started (`nohup`, a background job): they stay so.
+std::array<bool, handledSignals.size()> ignoredAtStart{};
 
 void onSignal(int signalNumber) {
     const int savedErrno = errno;
@@ -23,8 +25,10 @@ void onSignal(int signalNumber) {
 }
 
 void restoreDefaults() {
-    for (const int signalNumber : handledSignals)
-        std::signal(signalNumber, SIG_DFL);
+    for (std::size_t i = 0; i < handledSignals.size(); ++i) {
+        if (!ignoredAtStart[i])
+            std::signal(handledSignals[i], SIG_DFL);
+    }
 }
 
 } // namespace
@@ -37,9 +41,16 @@ TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent) {
     struct sigaction action {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (const int signalNumber : handledSignals)
-        ::sigaction(signalNumber, &action, nullptr);
+    // Back to the default action as it is delivered: the pipe is read only by the event loop,
+    // and a second signal must end a Sonavel whose loop does not run.
+    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    for (std::size_t i = 0; i < handledSignals.size(); ++i) {
+        struct sigaction current {};
+        ::sigaction(handledSignals[i], nullptr, &current);
+        ignoredAtStart[i] = current.sa_handler == SIG_IGN;
+        if (!ignoredAtStart[i])
+            ::sigaction(handledSignals[i], &action, nullptr);
+    }
 }
 
 TerminationSignals::~TerminationSignals() {

@@ -102,6 +102,13 @@ void MprisPlayerAdaptor::setRate(double rate) {
     }
 }
 
+void MprisPlayerAdaptor::setShuffle(bool shuffle) {
+    if (shuffle)
+        controls_.refuseCall(QStringLiteral("Sonavel plays a folder in its order; it does not "
+                                            "shuffle"),
+                             QDBusError::NotSupported);
+}
+
 qlonglong MprisPlayerAdaptor::position() const {
     const PlayerManager &manager = controls_.playerManager();
     const double seconds = manager.player() ? manager.player()->currentTime() : 0;

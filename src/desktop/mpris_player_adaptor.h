@@ -34,7 +34,8 @@ public:
     double rate() const { return 1.0; }
     void setRate(double rate);
     bool shuffle() const { return false; }
-    void setShuffle(bool) {}
+    // Sonavel plays a folder in its order only: asked to shuffle, it says so.
+    void setShuffle(bool shuffle);
     QVariantMap metadata() const;
     double volume() const;
     void setVolume(double volume);

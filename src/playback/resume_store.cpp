@@ -11,15 +11,27 @@
 #include <cmath>
 #include <cstdio>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 constexpr int formatVersion = 1;
+// Beyond any file or film: a number past these was not written by Sonavel.
+constexpr double largestSize = 0x1p62;
+constexpr double latestSeconds = 1e7;
 
 std::optional<int64_t> trackFrom(const QJsonValue &value) {
     if (!value.isDouble() || value.toDouble() < 0 || value.toDouble() > 1e9)
         return std::nullopt;
     return int64_t(value.toDouble());
+}
+
+// Only a regular file of the user's own is the state file: a link would lead reads and writes
+// elsewhere, into a file of another purpose or another folder.
+bool isOwnRegularFile(const QString &path) {
+    struct stat status {};
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 && S_ISREG(status.st_mode) &&
+           status.st_uid == ::geteuid();
 }
 
 } // namespace
@@ -39,7 +51,7 @@ void ResumeStore::load() {
         return;
     loaded_ = true;
     QFile file(filePath_);
-    if (!QFileInfo(file).isFile() || file.size() > largestFileBytes ||
+    if (!isOwnRegularFile(filePath_) || file.size() > largestFileBytes ||
         !file.open(QIODevice::ReadOnly))
         return;
     const QJsonObject root = QJsonDocument::fromJson(file.read(largestFileBytes)).object();
@@ -52,8 +64,12 @@ void ResumeStore::load() {
         entry.location =
             QByteArray::fromBase64(object.value(QStringLiteral("location")).toString().toLatin1(),
                                    QByteArray::AbortOnBase64DecodingErrors);
-        entry.size = qint64(object.value(QStringLiteral("size")).toDouble(-1));
+        // Checked as numbers first: converting one out of range is undefined.
+        const double size = object.value(QStringLiteral("size")).toDouble(-1);
         entry.point.seconds = object.value(QStringLiteral("seconds")).toDouble(-1);
+        if (!(size >= 0 && size <= largestSize) || !(entry.point.seconds <= latestSeconds))
+            continue;
+        entry.size = qint64(size);
         entry.point.audioTrack = trackFrom(object.value(QStringLiteral("audio")));
         entry.point.subtitleTrack = trackFrom(object.value(QStringLiteral("subtitle")));
         if (!entry.location.startsWith('/') || entry.size < 0 ||
@@ -132,6 +148,12 @@ bool ResumeStore::save() {
     const QString folder = QFileInfo(filePath_).path();
     QDir().mkpath(QFileInfo(folder).path());
     ::mkdir(QFile::encodeName(folder).constData(), 0700);
+    // Whatever else is there (a link, another's file) is replaced, never written through.
+    struct stat status {};
+    const QByteArray path = QFile::encodeName(filePath_);
+    if (!isOwnRegularFile(filePath_) && ::lstat(path.constData(), &status) == 0 &&
+        !S_ISDIR(status.st_mode))
+        ::unlink(path.constData());
     QSaveFile file(filePath_);
     const bool saved = file.open(QIODevice::WriteOnly) &&
                        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&

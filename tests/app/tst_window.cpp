@@ -1,5 +1,6 @@
 #include "app/app_delegate.h"
 #include "app/main_menu.h"
+#include "app/termination_signals.h"
 #include "app/window_fitting.h"
 #include "app/window_frame_text.h"
 #include "app/window_placement.h"
@@ -24,10 +25,12 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QStyle>
 #include <QTemporaryFile>
 #include <QTimer>
 
+#include <csignal>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -158,6 +161,31 @@ class WindowTest : public QObject {
 
 private Q_SLOTS:
     void init() { QSettings().remove("windowFrame"); }
+
+    void terminationSignalsKeepIgnoredOnesAndLetASecondEndAtOnce() {
+        const auto handlerOf = [](int signalNumber) {
+            struct sigaction current {};
+            ::sigaction(signalNumber, nullptr, &current);
+            return current.sa_handler;
+        };
+        // As `nohup` starts it: the terminal closing must not end Sonavel.
+        std::signal(SIGHUP, SIG_IGN);
+        {
+            TerminationSignals signals;
+            QSignalSpy received(&signals, &TerminationSignals::received);
+            QVERIFY(handlerOf(SIGHUP) == SIG_IGN);
+            QVERIFY(handlerOf(SIGTERM) != SIG_DFL);
+            // The first is Sonavel's to answer, through the event loop; from its delivery on,
+            // the next one ends the process at once, whether a loop runs or not.
+            QCOMPARE(::raise(SIGTERM), 0);
+            QVERIFY(handlerOf(SIGTERM) == SIG_DFL);
+            QVERIFY(received.wait(timeoutMs));
+            QCOMPARE(received.first().first().toInt(), int(SIGTERM));
+            QVERIFY(handlerOf(SIGHUP) == SIG_IGN);
+        }
+        QVERIFY(handlerOf(SIGHUP) == SIG_IGN);
+        std::signal(SIGHUP, SIG_DFL);
+    }
 
     void fittingShrinksLargeVideosAndCentresThem() {
         compareRect(fitWindowFrame({1920, 1080}, {0, 0, 1440, 875}), {31.1111, 20, 1377.7778, 835});

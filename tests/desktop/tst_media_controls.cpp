@@ -298,6 +298,9 @@ private Q_SLOTS:
         QCOMPARE(manager().volume(), 0.0);
         QCOMPARE(set("Volume", std::numeric_limits<double>::quiet_NaN()), invalid);
         QCOMPARE(set("Volume", QStringLiteral("loud")), invalid);
+        // Sonavel never shuffles: asked to, it says so rather than pretending.
+        QCOMPARE(set("Shuffle", true), QStringLiteral("org.freedesktop.DBus.Error.NotSupported"));
+        QCOMPARE(set("Shuffle", false), QString());
         QCOMPARE(set("Volume", 1), invalid);
         QCOMPARE(manager().volume(), 0.0);
         QCOMPARE(set("Volume", 7.0), QString());

@@ -122,6 +122,10 @@ private Q_SLOTS:
             "{\"location\":\"L2E=\",\"size\":-1,\"seconds\":60},"
             "{\"location\":\"L2E=\",\"size\":1,\"seconds\":-5},\"x\",7,"
             "{\"location\":\"not base64!\",\"size\":1,\"seconds\":60}]}");
+        QTest::newRow("numbers out of range") << QByteArray(
+            "{\"format\":1,\"files\":[{\"location\":\"L2E=\",\"size\":1e19,\"seconds\":60},"
+            "{\"location\":\"L2E=\",\"size\":1,\"seconds\":1e300},"
+            "{\"location\":\"L2E=\",\"size\":1,\"seconds\":1e400}]}");
         QTest::newRow("huge") << QByteArray(ResumeStore::largestFileBytes + 1, ' ');
     }
     void aStateFileThatMakesNoSenseIsReplaced() {
@@ -132,6 +136,37 @@ private Q_SLOTS:
         store.remember("/films/a.mkv", 7, {60, {}, {}});
         QVERIFY(store.save());
         QCOMPARE(ResumeStore(storePath()).find("/films/a.mkv", 7)->seconds, 60.0);
+    }
+
+    void aLinkAtTheStateFileIsReplacedNotWrittenThrough() {
+        QVERIFY(QDir().mkpath(state->filePath("sonavel")));
+        const QString notes = state->filePath("notes.txt");
+        QFile target(notes);
+        QVERIFY(target.open(QIODevice::WriteOnly));
+        // Were it read, this would offer a place in /a.
+        target.write(
+            "{\"format\":1,\"files\":[{\"location\":\"L2E=\",\"size\":1,\"seconds\":60}]}");
+        target.close();
+        const QFileDevice::Permissions permissions = target.permissions();
+        QVERIFY(QFile::link(notes, storePath()));
+        ResumeStore store(storePath());
+        QVERIFY(!store.find("/a", 1));
+        store.remember("/films/a.mkv", 7, {60, {}, {}});
+        QVERIFY(store.save());
+        QVERIFY(!QFileInfo(storePath()).isSymLink());
+        QCOMPARE(ResumeStore(storePath()).find("/films/a.mkv", 7)->seconds, 60.0);
+        QVERIFY(target.open(QIODevice::ReadOnly));
+        QVERIFY(target.readAll().contains("L2E="));
+        QCOMPARE(target.permissions(), permissions);
+
+        // A link that leads nowhere creates nothing where it leads.
+        const QString elsewhere = state->filePath("elsewhere/positions.json");
+        QVERIFY(QFile::remove(storePath()));
+        QVERIFY(QFile::link(elsewhere, storePath()));
+        store.remember("/films/b.mkv", 8, {61, {}, {}});
+        QVERIFY(store.save());
+        QVERIFY(!QFile::exists(elsewhere));
+        QCOMPARE(ResumeStore(storePath()).find("/films/b.mkv", 8)->seconds, 61.0);
     }
 
     void anUnreadableStateFileIsReplaced() {
