@@ -254,9 +254,9 @@ void PlayerManager::followUpNext() {
     std::shared_ptr<MediaPlayer> next = std::exchange(upNext_, nullptr);
     dropUpNext();
     album_.movedOn();
-    // The song that ended goes without a pause: its end is what is heard until now. What was
-    // kept for it went when it ended.
-    std::shared_ptr<MediaPlayer> ended = std::exchange(player_, nullptr);
+    // The song that ended goes before cleanup() could pause it: its end is what is heard until
+    // now. What was kept for it went when it ended.
+    player_.reset();
     cleanup();
     beginFile(next->url());
     attach(std::move(next));
