@@ -2,9 +2,11 @@
 //
 // A start from the file manager while Sonavel runs should cost next to nothing, so this front
 // loads only Qt's core and network parts; the player, with libmpv and its codecs, is loaded
-// only when it is needed. The player itself settles any race between simultaneous starts.
+// only when it is needed. Starts at the same moment take turns (see StartTurn); the player
+// itself settles any race left.
 #include "app/command_line.h"
 #include "desktop/single_instance.h"
+#include "desktop/start_turn.h"
 #include "playback/local_file.h"
 
 #include <QCoreApplication>
@@ -13,6 +15,7 @@
 #include <QFileInfo>
 
 #include <cstdio>
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -28,6 +31,37 @@ QString playerPath() {
     return {};
 }
 
+// How long a start waits for a player that is loading, on a busy machine, before it gives up:
+// for its answer, and for its turn to start one. A start that gives up on its turn starts a
+// player of its own, which finds out for itself whether another runs.
+constexpr int answerWaitMs = 20000;
+constexpr int startTurnWaitMs = 20000;
+
+// What the hand-over to a running Sonavel came to: the exit status, or nullopt when none
+// listens and this start has to start the player.
+std::optional<int> handOver(const SingleInstance &instance, const QUrl &file,
+                            const QByteArray &named) {
+    switch (instance.handOver(file, SingleInstance::launchToken(), answerWaitMs, false)) {
+    case SingleInstance::HandOver::accepted:
+        if (!named.isEmpty() && file.isEmpty())
+            fprintf(stderr, "sonavel: %s does not name a local file; it was not opened\n",
+                    named.constData());
+        return 0;
+    case SingleInstance::HandOver::refused:
+        fprintf(stderr, "sonavel: the running Sonavel did not accept %s\n", named.constData());
+        return 1;
+    case SingleInstance::HandOver::noAnswer:
+        // It has the request: a second player would open the file again once it wakes.
+        fprintf(stderr, "sonavel: Sonavel is already running but does not answer; the file "
+                        "was not opened\n");
+        return 1;
+    case SingleInstance::HandOver::unreachable:
+    case SingleInstance::HandOver::notListening:
+        break;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 int main(int argc, char *argv[]) {
@@ -41,27 +75,23 @@ int main(int argc, char *argv[]) {
         QCoreApplication application(qtArgc, argv);
         // The name's bytes as given: they need not be UTF-8.
         const QUrl file = local_file::fromArgument(request.file);
-        // One quick try: when nothing answers at once, the player takes over from here (and
-        // says what was wrong with the file, if anything).
-        switch (SingleInstance().handOver(file, SingleInstance::launchToken(), 250, false)) {
-        case SingleInstance::HandOver::accepted:
-            if (!request.file.isEmpty() && file.isEmpty())
-                fprintf(stderr, "sonavel: %s does not name a local file; it was not opened\n",
-                        request.file.constData());
-            return 0;
-        case SingleInstance::HandOver::refused:
-            fprintf(stderr, "sonavel: the running Sonavel did not accept %s\n",
-                    request.file.constData());
-            return 1;
-        case SingleInstance::HandOver::unreachable:
-        case SingleInstance::HandOver::noAnswer:
-            break;
+        const SingleInstance instance;
+        if (const std::optional<int> status = handOver(instance, file, request.file))
+            return *status;
+        // None answers. Starts at the same moment take turns, so that only the first loads a
+        // player and the rest hand over to it.
+        StartTurn turn(instance.folder(), startTurnWaitMs);
+        if (turn.isHeld()) {
+            if (const std::optional<int> status = handOver(instance, file, request.file))
+                return *status;
         }
         player = playerPath();
-    }
-    if (player.isEmpty()) {
-        fprintf(stderr, "sonavel: the player (sonavel-player) is not installed beside sonavel\n");
-        return 1;
+        if (player.isEmpty()) {
+            fprintf(stderr,
+                    "sonavel: the player (sonavel-player) is not installed beside sonavel\n");
+            return 1;
+        }
+        turn.keepAcrossExec();
     }
     const QByteArray path = QFile::encodeName(player);
     execv(path.constData(), argv);

@@ -2,6 +2,7 @@
 #include "app/command_line.h"
 #include "app/termination_signals.h"
 #include "desktop/single_instance.h"
+#include "desktop/start_turn.h"
 #include "playback/local_file.h"
 
 #include <QApplication>
@@ -58,6 +59,7 @@ int main(int argc, char *argv[]) {
                          SingleInstance::fallbackFolder().constData());
             return 1;
         case SingleInstance::HandOver::noAnswer:
+        case SingleInstance::HandOver::notListening:
             break;
         }
         // A second window beside a stuck one would only play over it.
@@ -72,5 +74,7 @@ int main(int argc, char *argv[]) {
     QObject::connect(&instance, &SingleInstance::activationRequested, &delegate,
                      &AppDelegate::bringWindowForward);
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
+    // Starts waiting behind this one go on once it answers, which it does from here on.
+    QTimer::singleShot(0, &instance, [&instance] { StartTurn::endInherited(instance.folder()); });
     return QApplication::exec();
 }

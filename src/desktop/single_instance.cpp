@@ -68,13 +68,20 @@ bool clearForeignLock(const QByteArray &path) {
 
 SingleInstance::SingleInstance(QString folder, QObject *parent)
     : QObject(parent), folder_(std::move(folder)) {
-    if (folder_.isEmpty())
-        folder_ = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (!folder_.isEmpty())
+        return;
+    folder_ = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    // Qt gives no runtime folder when its own fallback is not the user's alone; a relative path
+    // would put the lock and socket wherever Sonavel was started.
+    if (folder_.isEmpty() && isPrivateFolder(fallbackFolder()))
+        folder_ = QFile::decodeName(fallbackFolder());
 }
 
 SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::socketPath() const {
+    if (folder_.isEmpty())
+        return {};
     const QString preferred = QDir(folder_).filePath(socketName);
     if (fitsLocalSocket(preferred))
         return preferred;
@@ -115,6 +122,8 @@ bool SingleInstance::lockOwnerIsGone() const {
 SingleInstance::Claim SingleInstance::claim() {
     if (server_)
         return Claim::claimed;
+    if (folder_.isEmpty())
+        return Claim::unavailable;
     const QString lockPath = QDir(folder_).filePath(lockName);
     if (!clearForeignLock(QFile::encodeName(lockPath)))
         return Claim::unavailable;
@@ -165,11 +174,10 @@ std::optional<QUrl> SingleInstance::parseRequest(QByteArrayView line) {
         QUrl::fromEncoded(line.sliced(openCommand.size()).toByteArray(), QUrl::StrictMode);
     // Only an absolute local file: what a second start sends, and nothing it could be tricked
     // into sending.
-    const QByteArray path = local_file::path(file);
-    if (!file.isValid() || !path.startsWith('/') || path.contains('\0') || !file.host().isEmpty() ||
-        file.hasQuery() || file.hasFragment())
+    QUrl local = local_file::fromUrl(file);
+    if (local.isEmpty())
         return std::nullopt;
-    return local_file::fromPath(path);
+    return local;
 }
 
 void SingleInstance::accept() {
@@ -240,29 +248,31 @@ SingleInstance::HandOver SingleInstance::handOver(const QUrl &file,
     if (socketPath().isEmpty())
         return HandOver::unreachable;
     request.append('\n');
-    const auto outcome = [](const std::optional<QByteArray> &answer) {
-        if (answer == confirmation)
+    const auto outcome = [](const Reply &reply) {
+        if (!reply.connected)
+            return HandOver::notListening;
+        if (reply.line == confirmation)
             return HandOver::accepted;
-        return answer == refusal ? HandOver::refused : HandOver::noAnswer;
+        return reply.line == refusal ? HandOver::refused : HandOver::noAnswer;
     };
     if (!isActivationToken(activationToken))
         return outcome(exchange(request, timeoutMs, retry));
 
     QElapsedTimer clock;
     clock.start();
-    const std::optional<QByteArray> answer =
+    const Reply reply =
         exchange(tokenCommand.toByteArray() + activationToken + '\n' + request, timeoutMs, retry);
     // Dropped unanswered: an instance that predates tokens. The file matters more.
-    if (!answer || !answer->isEmpty())
-        return outcome(answer);
+    if (!reply.line || !reply.line->isEmpty())
+        return outcome(reply);
     return outcome(exchange(request, int(std::max<qint64>(timeoutMs - clock.elapsed(), 1)), false));
 }
 
-std::optional<QByteArray> SingleInstance::exchange(const QByteArray &message, int timeoutMs,
-                                                   bool retry) const {
+SingleInstance::Reply SingleInstance::exchange(const QByteArray &message, int timeoutMs,
+                                               bool retry) const {
     const QString path = socketPath();
     if (path.isEmpty())
-        return std::nullopt;
+        return {};
     QElapsedTimer clock;
     clock.start();
     const auto left = [&] { return int(std::max<qint64>(timeoutMs - clock.elapsed(), 1)); };
@@ -271,21 +281,23 @@ std::optional<QByteArray> SingleInstance::exchange(const QByteArray &message, in
         QLocalSocket socket;
         socket.connectToServer(path);
         if (socket.waitForConnected(left())) {
+            // Once asked, the answer is awaited to the end: asking again elsewhere could open
+            // the file twice.
             socket.write(message);
             if (!socket.waitForBytesWritten(left()))
-                return std::nullopt;
+                return {true, std::nullopt};
             while (!socket.canReadLine() && socket.waitForReadyRead(left())) {
             }
             if (socket.canReadLine())
-                return socket.readLine();
+                return {true, socket.readLine()};
             // Closed by the other side without a word, or no answer in time.
-            return socket.state() != QLocalSocket::ConnectedState
-                       ? std::optional<QByteArray>(QByteArray())
-                       : std::nullopt;
+            return {true, socket.state() != QLocalSocket::ConnectedState
+                              ? std::optional<QByteArray>(QByteArray())
+                              : std::nullopt};
         }
         if (!retry)
-            return std::nullopt;
+            return {};
         QThread::msleep(50);
     }
-    return std::nullopt;
+    return {};
 }

@@ -22,7 +22,9 @@ public:
         unavailable,   // no lock or socket can be had here: run alone, taking nothing
     };
 
-    // `folder` is where the lock and the socket live: $XDG_RUNTIME_DIR unless given.
+    // `folder` is where the lock and the socket live: $XDG_RUNTIME_DIR unless given. Without
+    // a runtime folder of the user's own, the private fallbackFolder(); never the working
+    // folder or a shared one.
     explicit SingleInstance(QString folder = {}, QObject *parent = nullptr);
     ~SingleInstance() override;
 
@@ -35,8 +37,14 @@ public:
         refused,
         // No private place for the socket exists (see fallbackFolder): it cannot be reached.
         unreachable,
+        // Connected and asked, but no answer came in time: a running Sonavel that is stuck.
         noAnswer,
+        // Nothing listens at the socket: no Sonavel runs, or it is still starting.
+        notListening,
     };
+    // Where the lock and the socket are; empty when no private place exists.
+    QString folder() const { return folder_; }
+
     // From a later start: hands `file` (empty: just show the window) to the running instance,
     // with the activation token this start was given (see launchToken), which lets the running
     // instance bring its window forward. With `retry`, waits for an instance that is still
@@ -75,7 +83,13 @@ Q_SIGNALS:
 private:
     void accept();
     bool lockOwnerIsGone() const;
-    std::optional<QByteArray> exchange(const QByteArray &message, int timeoutMs, bool retry) const;
+    struct Reply {
+        bool connected = false;
+        // The answer's line; empty when the other side closed without one; nullopt when none
+        // came in time.
+        std::optional<QByteArray> line;
+    };
+    Reply exchange(const QByteArray &message, int timeoutMs, bool retry) const;
 
     QString folder_;
     std::unique_ptr<QLockFile> lock_;

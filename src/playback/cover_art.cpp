@@ -55,8 +55,10 @@ QUrl saveOnce(const QByteArray &encoded, const QByteArray &format, const QString
     const QString file = QDir(cacheFolder).filePath(name);
     if (!QFile::exists(file)) {
         QSaveFile save(file);
-        if (!save.open(QIODevice::WriteOnly) || save.write(encoded) != encoded.size() ||
-            !save.commit())
+        // Unbuffered: a short write on a full disk must fail here, or a cut cover would be
+        // kept under its whole content's name for good.
+        if (!save.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
+            save.write(encoded) != encoded.size() || !save.commit())
             return {};
     }
     return QUrl::fromLocalFile(file);

@@ -27,6 +27,17 @@ QByteArray path(const QUrl &url) {
     return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
 }
 
+QUrl fromUrl(const QUrl &url) {
+    const QByteArray bytes = path(url);
+    // Another host's file (file://host/...) is not a local file, whatever Qt calls it; a NUL
+    // would end the name early and name another file.
+    const bool thisHost = url.host().isEmpty() || url.host() == u"localhost";
+    if (url.isValid() && thisHost && bytes.startsWith('/') && !bytes.contains('\0') &&
+        !url.hasQuery() && !url.hasFragment())
+        return fromPath(bytes);
+    return {};
+}
+
 bool isFileUrl(QByteArrayView text) {
     return text.size() >= 7 && text.first(7).compare("file://", Qt::CaseInsensitive) == 0;
 }
@@ -36,17 +47,8 @@ QUrl fromArgument(const QByteArray &argument, const QByteArray &workingFolder) {
         return {};
     // Only an absolute file:// URL is read as one: "file:song.mp3" is a file in this folder.
     // A scheme's case means nothing (RFC 3986).
-    if (isFileUrl(argument)) {
-        const QUrl url = QUrl::fromEncoded(argument, QUrl::StrictMode);
-        const QByteArray bytes = path(url);
-        // Another host's file (file://host/...) is not a local file, whatever Qt calls it; a
-        // NUL would end the name early and name another file.
-        const bool thisHost = url.host().isEmpty() || url.host() == u"localhost";
-        if (url.isValid() && thisHost && bytes.startsWith('/') && !bytes.contains('\0') &&
-            !url.hasQuery() && !url.hasFragment())
-            return fromPath(bytes);
-        return {};
-    }
+    if (isFileUrl(argument))
+        return fromUrl(QUrl::fromEncoded(argument, QUrl::StrictMode));
     if (argument.startsWith('/'))
         return fromPath(argument);
     QByteArray folder = workingFolder;

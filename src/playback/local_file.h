@@ -15,6 +15,11 @@ QUrl fromPath(const QByteArray &absolutePath);
 // The path bytes of a local file location; empty for anything else.
 QByteArray path(const QUrl &url);
 
+// `url` as a location of this machine's file, or empty when it is anything else: another
+// host's file, a relative path, a name with a NUL in it, a query or a fragment. Every way a
+// file comes in (the command line, a hand-over, a drop) passes through this.
+QUrl fromUrl(const QUrl &url);
+
 // The location a command-line argument names: a path, made absolute against `workingFolder`,
 // unless it is an absolute file:// URL. Empty for an empty argument or a URL of anything but
 // a local file.

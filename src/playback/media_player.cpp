@@ -181,8 +181,12 @@ void MediaPlayer::handlePresentationSize(QSizeF size) {
 bool MediaPlayer::wasCutShort() const {
     // A file replaced, truncated or rewritten under us makes mpv stop where it could no longer
     // read; that is not the end of the song. A file merely touched near its end still ends.
-    if (identify(local_file::path(url_)) == opened_)
+    const std::optional<FileIdentity> now = identify(local_file::path(url_));
+    if (now == opened_)
         return false;
+    // Less of it than was opened: wherever mpv stopped, that was not the end.
+    if (now && now->size < opened_.size)
+        return true;
     const double reached = engine_->timePosition();
     return duration_ <= 0 || !std::isfinite(reached) || reached < duration_ - endAllowance;
 }

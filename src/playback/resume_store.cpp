@@ -155,7 +155,9 @@ bool ResumeStore::save() {
         !S_ISDIR(status.st_mode))
         ::unlink(path.constData());
     QSaveFile file(filePath_);
-    const bool saved = file.open(QIODevice::WriteOnly) &&
+    // Unbuffered, so that a short write (a full disk) is seen here: Qt's buffered commit
+    // reports success for a file cut short, which would replace every position with a part.
+    const bool saved = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
                        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
                        file.write(contents) == contents.size() && file.commit();
     if (!saved) {

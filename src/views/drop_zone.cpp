@@ -1,6 +1,7 @@
 #include "views/drop_zone.h"
 
 #include "i18n/localization.h"
+#include "playback/local_file.h"
 #include "playback/player_manager.h"
 #include "views/accessibility.h"
 #include "views/open_panel.h"
@@ -17,8 +18,7 @@
 QUrl droppedFile(const QMimeData *data) {
     if (!data || !data->hasUrls() || data->urls().isEmpty())
         return {};
-    const QUrl first = data->urls().first();
-    return first.isLocalFile() ? first : QUrl();
+    return local_file::fromUrl(data->urls().first());
 }
 
 void loadDroppedFile(QDropEvent *event, PlayerManager &playerManager, QObject *context) {

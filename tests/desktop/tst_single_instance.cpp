@@ -9,9 +9,11 @@
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QThread>
 
 #include <csignal>
 #include <future>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 
@@ -34,8 +36,12 @@ class SingleInstanceTest : public QObject {
         environment.remove("DESKTOP_STARTUP_ID");
         environment.insert("XDG_RUNTIME_DIR", runtime->path());
         environment.insert("XDG_CONFIG_HOME", runtime->filePath("config"));
-        for (auto variable = variables.begin(); variable != variables.end(); ++variable)
-            environment.insert(variable.key(), variable.value());
+        for (auto variable = variables.begin(); variable != variables.end(); ++variable) {
+            if (variable.value().isNull())
+                environment.remove(variable.key());
+            else
+                environment.insert(variable.key(), variable.value());
+        }
         process->setProcessEnvironment(environment);
         process->setWorkingDirectory(test_support::fixture(QString()));
         if (errorLog.isEmpty())
@@ -513,17 +519,42 @@ private Q_SLOTS:
         QVERIFY(compositor.waitForFinished(timeoutMs));
     }
 
-    void simultaneousStartsLeaveOneInstance() {
+    // The launcher copied beside a stand-in player that notes each start in `log` and then
+    // becomes the real player.
+    QString launcherCountingPlayers(const QString &log) {
+        const QString folder = runtime->filePath("bin");
+        QDir().mkpath(folder);
+        const QString launcher = folder + QStringLiteral("/sonavel");
+        QFile::copy(QStringLiteral(SONAVEL_BINARY), launcher);
+        QFile player(folder + QStringLiteral("/sonavel-player"));
+        if (!player.open(QIODevice::WriteOnly))
+            return {};
+        player.write("#!/bin/sh\necho started >> '" + QFile::encodeName(log) + "'\nexec '" +
+                     SONAVEL_PLAYER + "' \"$@\"\n");
+        player.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                              QFileDevice::ExeOwner);
+        return launcher;
+    }
+
+    static int linesIn(const QString &path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? int(file.readAll().count('\n')) : 0;
+    }
+
+    void aCrowdOfStartsLoadsOnePlayer() {
+        const QString log = runtime->filePath("players.log");
+        const QString launcher = launcherCountingPlayers(log);
         std::vector<std::unique_ptr<QProcess>> starts;
-        for (int i = 0; i < 6; ++i)
-            starts.push_back(start({}));
-        // Five hand over and end; the one that took the lock keeps running.
+        for (const char *file : {"tone.wav", "tone.mp3", "clip.mp4", "clip.mkv", "tone.wav", ""})
+            starts.push_back(start({QString::fromLatin1(file)}, {}, {}, launcher));
+        // Five hand over and end; the first keeps running, the only player loaded.
         const auto finished = [&] {
             return std::count_if(starts.begin(), starts.end(), [](const auto &process) {
                 return process->state() == QProcess::NotRunning;
             });
         };
         QTRY_COMPARE_WITH_TIMEOUT(finished(), 5, 3 * timeoutMs);
+        QCOMPARE(linesIn(log), 1);
         for (const auto &process : starts) {
             if (process->state() == QProcess::NotRunning) {
                 QCOMPARE(process->exitCode(), 0);
@@ -532,6 +563,46 @@ private Q_SLOTS:
                 QVERIFY(process->waitForFinished(timeoutMs));
             }
         }
+    }
+
+    void aBusyInstanceGetsTheFileOnce() {
+        SingleInstance busy(runtime->path());
+        QCOMPARE(busy.claim(), SingleInstance::Claim::claimed);
+        QSignalSpy files(&busy, &SingleInstance::fileHandedOver);
+        const QString log = runtime->filePath("players.log");
+        auto second = start({"tone.mp3"}, {}, {}, launcherCountingPlayers(log));
+        // As a Sonavel busy loading a film answers late: the start waits for the answer rather
+        // than loading a player that would hand the same file over again.
+        QThread::msleep(1500);
+        QTRY_COMPARE_WITH_TIMEOUT(second->state(), QProcess::NotRunning, timeoutMs);
+        QCOMPARE(second->exitCode(), 0);
+        QCOMPARE(files.size(), 1);
+        QCOMPARE(linesIn(log), 0);
+    }
+
+    void withoutARuntimeFolderTheLockStaysPrivate() {
+        // Qt's own fallback runtime folder is unusable (not a folder): Qt then gives none.
+        QTemporaryDir temporary;
+        QFile blocker(
+            temporary.filePath("runtime-" + QString::fromLocal8Bit(getpwuid(getuid())->pw_name)));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        const QMap<QString, QString> variables{{"XDG_RUNTIME_DIR", QString()},
+                                               {"TMPDIR", temporary.path()}};
+        auto first = start({}, variables, {}, QStringLiteral(SONAVEL_PLAYER));
+        const QString lock = QFile::decodeName(SingleInstance::fallbackFolder()) +
+                             QStringLiteral("/io.sonavel.Sonavel.lock");
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(lock), timeoutMs);
+        auto second = start({"tone.mp3"}, variables);
+        QVERIFY(second->waitForFinished(timeoutMs));
+        QCOMPARE(second->exitCode(), 0);
+        QCOMPARE(first->state(), QProcess::Running);
+        // Nothing in the working folder or the shared temporary one.
+        const QStringList ours{QStringLiteral("io.sonavel.*")};
+        QVERIFY(QDir(test_support::fixture(QString())).entryList(ours).isEmpty());
+        QVERIFY(QDir(temporary.path()).entryList(ours).isEmpty());
+        first->terminate();
+        QVERIFY(first->waitForFinished(timeoutMs));
     }
 };
 

@@ -388,6 +388,33 @@ private Q_SLOTS:
         QCOMPARE(mpvProperty("sid"), subtitles);
     }
 
+    void theReadersOwnChoiceOfSubtitlesHolds() {
+        // Left off for speech the reader understands, then turned on: later reports of the
+        // tracks do not undo it.
+        MpvEngine::Options options = test_support::headlessEngine();
+        options.trackLanguages = {"en", "eng"};
+        manager = std::make_unique<PlayerManager>(options);
+        manager->loadMedia(fixtureUrl("languages.mkv"));
+        QVERIFY(playsPast(0.1));
+        QCOMPARE(mpvProperty("sid"), QStringLiteral("no"));
+        manager->selectTrack(MediaTrack::Kind::subtitle, 1);
+        QTRY_COMPARE_WITH_TIMEOUT(mpvProperty("sid"), QStringLiteral("1"), timeoutMs);
+        QVERIFY(playsPast(manager->currentTime() + 0.5));
+        QCOMPARE(mpvProperty("sid"), QStringLiteral("1"));
+
+        // Turned off in a film whose speech would show them: it comes back without.
+        options.trackLanguages = {"ja", "jpn"};
+        manager = std::make_unique<PlayerManager>(options);
+        ResumeStore store(folder->filePath("state/positions.json"));
+        const QUrl film = place("english-speech.mkv", "film.mkv");
+        store.remember(QFile::encodeName(film.toLocalFile()), QFileInfo(film.toLocalFile()).size(),
+                       {1, std::nullopt, 0});
+        manager->setResumeStore(&store);
+        manager->loadMedia(film);
+        QVERIFY(playsPast(0.3));
+        QCOMPARE(mpvProperty("sid"), QStringLiteral("no"));
+    }
+
     void subtitlesBesideAFilmOrDroppedOnItAreShown() {
         MpvEngine::Options options = test_support::headlessEngine();
         options.trackLanguages = {"en", "eng"};
@@ -487,11 +514,21 @@ private Q_SLOTS:
                                                                    QFileDevice::ExeOwner));
     }
 
+    void fileCutShortWhilePlayingSaysSo_data() {
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<bool>("seekToTheEnd");
+        QTest::newRow("cut, played on to the cut") << qint64(4096) << false;
+        QTest::newRow("emptied, then sought to the end") << qint64(0) << true;
+    }
     void fileCutShortWhilePlayingSaysSo() {
+        QFETCH(qint64, size);
+        QFETCH(bool, seekToTheEnd);
         const QUrl song = place("long.mp3", "long.mp3");
         manager->loadMedia(song);
         QVERIFY(playsPast(0.2));
-        QVERIFY(QFile::resize(song.toLocalFile(), 4096));
+        QVERIFY(QFile::resize(song.toLocalFile(), size));
+        if (seekToTheEnd)
+            manager->seek(manager->duration() - 0.1);
         QTRY_COMPARE_WITH_TIMEOUT(manager->loadError().reason,
                                   LoadError::Reason::changedWhilePlaying, timeoutMs);
         QVERIFY(!manager->isPlaying());

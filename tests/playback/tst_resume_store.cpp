@@ -1,3 +1,4 @@
+#include "playback/cover_art.h"
 #include "playback/resume_rule.h"
 #include "playback/resume_store.h"
 #include "support/test_support.h"
@@ -6,14 +7,32 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <limits>
+#include <sys/resource.h>
 
 using resume_rule::Verdict;
+
+// Runs `write` as on a full file system: writing past `bytes` fails (with EFBIG rather
+// than ENOSPC, and without the signal that would end the test).
+template <typename Write> auto withRoomFor(rlim_t bytes, Write write) {
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit oldLimit{};
+    ::getrlimit(RLIMIT_FSIZE, &oldLimit);
+    rlimit small = oldLimit;
+    small.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const auto result = write();
+    ::setrlimit(RLIMIT_FSIZE, &oldLimit);
+    std::signal(SIGXFSZ, oldHandler);
+    return result;
+}
 
 class ResumeStoreTest : public QObject {
     Q_OBJECT
@@ -21,6 +40,10 @@ class ResumeStoreTest : public QObject {
     std::unique_ptr<QTemporaryDir> state;
 
     QString storePath() const { return state->filePath("sonavel/positions.json"); }
+    static QByteArray readAll(const QString &path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
     void writeStateFile(const QByteArray &contents) {
         QVERIFY(QDir().mkpath(state->filePath("sonavel")));
         QFile file(storePath());
@@ -37,14 +60,9 @@ private Q_SLOTS:
         QTest::addColumn<Verdict>("verdict");
         const double nan = std::numeric_limits<double>::quiet_NaN();
         QTest::newRow("a song") << 120.0 << 299.0 << Verdict::leaveAsIs;
-        QTest::newRow("five minutes, midway") << 120.0 << 300.0 << Verdict::remember;
-        QTest::newRow("hardly begun") << 29.9 << 3600.0 << Verdict::leaveAsIs;
-        QTest::newRow("just begun") << 30.0 << 3600.0 << Verdict::remember;
-        // Of an hour the last 5 % (3 minutes) counts as the end; of six minutes, 30 seconds.
-        QTest::newRow("before the credits") << 3419.0 << 3600.0 << Verdict::remember;
-        QTest::newRow("in the credits") << 3420.0 << 3600.0 << Verdict::forget;
-        QTest::newRow("six minutes, near the end") << 329.0 << 360.0 << Verdict::remember;
-        QTest::newRow("six minutes, at the end") << 330.0 << 360.0 << Verdict::forget;
+        QTest::newRow("a film, hardly begun") << 20.0 << 3600.0 << Verdict::leaveAsIs;
+        QTest::newRow("a film, midway") << 1800.0 << 3600.0 << Verdict::remember;
+        QTest::newRow("a film, in the credits") << 3500.0 << 3600.0 << Verdict::forget;
         QTest::newRow("length unknown") << 120.0 << nan << Verdict::leaveAsIs;
         QTest::newRow("position unknown") << nan << 3600.0 << Verdict::leaveAsIs;
     }
@@ -204,9 +222,36 @@ private Q_SLOTS:
         QVERIFY(blocked.find("/films/a.mkv", 7));
     }
 
-    void theStateFolderFollowsXdgStateHome() {
-        qputenv("XDG_STATE_HOME", QFile::encodeName(state->path()));
-        QCOMPARE(ResumeStore::defaultFilePath(), state->filePath("sonavel/positions.json"));
+    void aFullDiskKeepsWhatWasWritten() {
+        {
+            ResumeStore store(storePath());
+            store.remember("/films/kept.mkv", 7, {60, {}, {}});
+            QVERIFY(store.save());
+        }
+        const QByteArray before = readAll(storePath());
+        ResumeStore store(storePath());
+        for (int i = 0; i < 50; ++i)
+            store.remember(QByteArray("/films/") + QByteArray::number(i), 7, {60, {}, {}});
+        QVERIFY(!withRoomFor(before.size() + 100, [&] { return store.save(); }));
+        QCOMPARE(readAll(storePath()), before);
+        QCOMPARE(QDir(state->filePath("sonavel")).entryList(QDir::Files),
+                 QStringList{"positions.json"});
+        QVERIFY(store.save()); // and written once there is room again
+        QVERIFY(ResumeStore(storePath()).find("/films/49", 7));
+
+        // A cover cut short is not kept under its whole content's name.
+        const QString covers = state->filePath("covers");
+        const QString song = test_support::fixture("covered.mp3");
+        QVERIFY(withRoomFor(100, [&] {
+                    return cover_art::read(QFile::encodeName(song), QSize(64, 64), covers);
+                })->cachedFile.isEmpty());
+        QVERIFY(QDir(covers).isEmpty());
+        const QUrl cached =
+            cover_art::read(QFile::encodeName(song), QSize(64, 64), covers)->cachedFile;
+        QVERIFY(!QImage(cached.toLocalFile()).isNull());
+    }
+
+    void aRelativeStateHomeIsIgnored() {
         qputenv("XDG_STATE_HOME", "relative/state");
         QCOMPARE(ResumeStore::defaultFilePath(),
                  QDir::homePath() + QStringLiteral("/.local/state/sonavel/positions.json"));

@@ -190,6 +190,12 @@ private Q_SLOTS:
     void dropsLoadTheFirstLocalFileOnly() {
         auto *dropZone = window().findChild<DropZone *>();
         QVERIFY(!dragOnto(dropZone, {QUrl("https://example.org/a.mp3")}, false));
+        // Another machine's file, or a name cut short by a NUL, is not the local file it names.
+        QUrl elsewhere = fixtureUrl("tone.wav");
+        elsewhere.setHost("elsewhere");
+        const QUrl cutShort = QUrl::fromEncoded(fixtureUrl("tone.wav").toEncoded() + "%00.mp3");
+        QVERIFY(!dragOnto(dropZone, {elsewhere}, true));
+        QVERIFY(!dragOnto(dropZone, {cutShort}, true));
 
         QMimeData data;
         data.setUrls({fixtureUrl("tone.wav")});
