@@ -76,6 +76,15 @@ ff heavy-subtitles.mkv -f lavfi -i testsrc=size=320x240:rate=25:duration=30 -pix
             (i * 37) % 640, (i * 23) % 360, i
 }' > heavy-subtitles.ass
 
+# A 4K film whose styled subtitles are light: its own pictures are what take the memory.
+ff styled-4k.mkv -f lavfi -i testsrc=size=3840x2160:rate=5:duration=3 -pix_fmt yuv420p \
+    -c:v libx264 -preset ultrafast
+[ -s styled-4k.ass ] || printf '%s\n' '[Script Info]' 'ScriptType: v4.00+' '' '[V4+ Styles]' \
+    'Format: Name, Fontname, Fontsize, PrimaryColour, Bold, Outline, Shadow, Alignment' \
+    'Style: Default,DejaVu Sans,24,&H00FFFFFF,0,1,1,2' '' '[Events]' \
+    'Format: Layer, Start, End, Style, Text' 'Dialogue: 0,0:00:00.00,0:00:03.00,Default,Hello' \
+    > styled-4k.ass
+
 # Two sound and two subtitle tracks that say neither their language nor a title.
 ff untagged-tracks.mkv -f lavfi -i testsrc=size=160x120:rate=5:duration=2 \
     -f lavfi -i sine=frequency=300:duration=2 -f lavfi -i sine=frequency=600:duration=2 \

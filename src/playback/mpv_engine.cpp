@@ -434,6 +434,11 @@ void MpvEngine::handlePropertyChange(uint64_t property, const mpv_event_property
         subtitleGuard_->watch(name == "ass" || name == "ssa");
         return;
     }
+    if (property == videoParamsProperty && subtitleGuard_)
+        subtitleGuard_->allowForPictures(
+            value.format == MPV_FORMAT_NODE
+                ? displaySize(*static_cast<const mpv_node *>(value.data))
+                : QSizeF());
     MediaPlayer *player = playingCurrent();
     if (!player || value.format == MPV_FORMAT_NONE)
         return;

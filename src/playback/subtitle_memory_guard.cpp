@@ -21,6 +21,11 @@ void SubtitleMemoryGuard::watch(bool styledSubtitlesShown) {
     timer_.start();
 }
 
+void SubtitleMemoryGuard::allowForPictures(QSizeF size) {
+    picturesBytes_ =
+        size.isEmpty() ? -1 : qint64(size.width()) * qint64(size.height()) * 4 * picturesAllowed;
+}
+
 qint64 SubtitleMemoryGuard::residentBytes() {
     // statm: total and resident size, in pages; one short read, cheap enough four times a second.
     QFile statm(QStringLiteral("/proc/self/statm"));
@@ -34,7 +39,8 @@ qint64 SubtitleMemoryGuard::residentBytes() {
 
 void SubtitleMemoryGuard::check() {
     const qint64 now = residentBytes();
-    if (baselineBytes_ <= 0 || now <= 0 || now - baselineBytes_ <= budgetBytes_)
+    if (picturesBytes_ < 0 || baselineBytes_ <= 0 || now <= 0 ||
+        now - baselineBytes_ <= budgetBytes_ + picturesBytes_)
         return;
     timer_.stop();
     Q_EMIT overBudget();

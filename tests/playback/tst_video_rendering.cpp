@@ -81,6 +81,18 @@ private Q_SLOTS:
         QCOMPARE(styling(), QByteArray("yes"));
     }
 
+    void aBigFilmStartingIsNotTakenForHeavySubtitles() {
+        MpvEngine::Options options = rendering();
+        options.subtitleMemoryBudget = 16 * 1024 * 1024;
+        PlayerManager manager(options);
+        manager.loadMedia(QUrl::fromLocalFile(test_support::fixture("styled-4k.mkv")));
+        MpvRenderer *renderer = manager.player()->engine()->renderer();
+        QVERIFY2(renderer, "no OpenGL renderer");
+        renderer->setTargetSize(QSize(640, 360));
+        QTRY_VERIFY_WITH_TIMEOUT(manager.currentTime() > 1.5, 4 * timeoutMs);
+        QVERIFY(!manager.subtitlesSimplified());
+    }
+
     void videoWithoutSurfacePlaysToItsEnd() {
         PlayerManager manager(rendering());
         manager.setRepeatMode(RepeatMode::off);
