@@ -80,6 +80,9 @@ echo "== Launch to window shown"
 xvfb-run -a -s "-screen 0 1920x1080x24" python3 "$root/bench/launch_bench.py" "$build/sonavel" \
     "$media/song.mp3"
 rm -rf "$runtime"
+echo "== Twenty starts at once, the machine kept busy by 10 spinning processes"
+xvfb-run -a -s "-screen 0 1920x1080x24" python3 "$root/bench/crowd_bench.py" "$build/sonavel" \
+    "$build/sonavel-player" 20 10 "$media/song.mp3" "$fixtures/tone.wav" "$fixtures/clip.mp4"
 
 echo "== From the program's start to the window's first show and its first picture (median of 7)"
 median() { sort -n | sed -n 4p; }
