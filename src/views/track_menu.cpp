@@ -6,6 +6,8 @@
 #include "views/open_panel.h"
 
 #include <QActionGroup>
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QLocale>
 #include <QPointer>
 #include <QTimer>
@@ -51,10 +53,13 @@ TrackMenu::TrackMenu(PlayerManager &playerManager, QWidget *parent) : QMenu(pare
 }
 
 void TrackMenu::openAt(QPoint globalPosition) {
-    // Opened from the keyboard a menu has no current item, and a reader says nothing of it.
+    // Opened from the keyboard a menu has no current item, and a reader says nothing of it. The
+    // first Down's choice, made for the user: setActiveAction would open a submenu too.
     QTimer::singleShot(0, this, [this] {
-        if (!activeAction() && !actions().isEmpty())
-            setActiveAction(actions().first());
+        if (activeAction())
+            return;
+        QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+        QCoreApplication::sendEvent(this, &down);
     });
     exec(globalPosition);
 }
