@@ -12,7 +12,7 @@ purpose=${1:-build}
 packages="cmake g++ make pkg-config qt6-base-dev libqt6opengl6-dev qt6-svg-dev libmpv-dev
     libavformat-dev libavutil-dev libglib2.0-dev libxcb1-dev libxcb-screensaver0-dev
     libwayland-dev wayland-protocols qt6-base-private-dev libgl1-mesa-dri qt6-wayland
-    fonts-dejavu-core fonts-noto-cjk"
+    qt6-translations-l10n fonts-dejavu-core fonts-noto-cjk"
 test_packages="ffmpeg xvfb xauth dbus libglib2.0-bin xdg-utils shared-mime-info
         desktop-file-utils appstream man-db libbenchmark-dev mpv trayer xdotool playerctl imagemagick
         weston mutter kwin-wayland haskell-status-notifier-item-utils

@@ -11,16 +11,21 @@
 #include "desktop/window_system.h"
 #include "i18n/localization.h"
 #include "playback/player_manager.h"
+#include "views/accessibility.h"
 #include "views/content_view.h"
 #include "views/open_panel.h"
 #include "views/state_observer.h"
 #include "views/style.h"
 #include "views/symbols.h"
+#include "views/track_menu.h"
 
 #include <QApplication>
 #include <QIcon>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
 
 #include <cmath>
 
@@ -43,6 +48,9 @@ void AppDelegate::applicationDidFinishLaunching() {
     // Dark before any view is built or shown: views take their colours from the palette, and
     // the window never flashes in the desktop's colours.
     applyDarkAppearance(*qApp);
+    if (loadQtTranslations(qtTexts_, Localization::shared().currentLanguage(),
+                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qtTexts_);
     // Films speak and subtitle in the languages the interface is chosen from.
     if (engineOptions_.trackLanguages.isEmpty())
         engineOptions_.trackLanguages = trackLanguageCodes(QLocale::system().uiLanguages());
@@ -132,6 +140,11 @@ void AppDelegate::followPlayback() {
         if (playerManager_->player() && !playerManager_->isVideo() &&
             playerManager_->loadSerial() != loadAtFullScreen_)
             exitCustomFullScreen();
+        // A film's tracks are chosen while it plays.
+        if (window_)
+            for (const QString name : {"subtitlesBarMenu", "audioBarMenu"})
+                if (auto *menu = window_->menuBar()->findChild<QMenu *>(name))
+                    menu->menuAction()->setEnabled(isFilmLoading());
     });
 }
 
@@ -159,7 +172,11 @@ void AppDelegate::setupMenu() {
                   {.quit = [] { QCoreApplication::quit(); },
                    .openFile = [this] { openFile(); },
                    .close = [this] { window_->close(); },
-                   .toggleFullScreen = [this] { toggleFullScreenMenu(); }});
+                   .toggleFullScreen = [this] { toggleFullScreenMenu(); },
+                   .fillTracks =
+                       [this](QMenu &menu, MediaTrack::Kind kind) {
+                           TrackMenu::addChoices(&menu, kind, *playerManager_, window_.get());
+                       }});
 }
 
 void AppDelegate::openFile() {
@@ -238,6 +255,10 @@ void AppDelegate::exitCustomFullScreen() {
 void AppDelegate::announceFullScreen() {
     if (mediaControls_)
         mediaControls_->refresh();
+    // Nothing a reader follows changes with it: the window's size is not read out.
+    if (window_)
+        accessibility::say(window_.get(),
+                           L.get(isInCustomFullScreen() ? u"fullScreenOn" : u"fullScreenOff"));
 }
 
 void AppDelegate::keepWindowedSize() {

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QSize>
 #include <QStringList>
+#include <QTranslator>
 #include <QUrl>
 
 #include <memory>
@@ -94,6 +95,8 @@ private:
 
     QStringList arguments_;
     MpvEngine::Options engineOptions_;
+    // Qt's own texts (the file dialog's) in Sonavel's language.
+    QTranslator qtTexts_;
     // Outlives the player manager, which writes to it.
     std::unique_ptr<ResumeStore> resumeStore_;
     // Declared before the window, so the views go before the state they draw from.

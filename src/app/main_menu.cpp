@@ -46,4 +46,18 @@ void buildMainMenu(QMainWindow &window, const Localization &localization,
     addItem(window, *view, QStringLiteral("Enter Full Screen"),
             {QKeySequence(Qt::CTRL | Qt::META | Qt::Key_F), QKeySequence(Qt::Key_F11)},
             actions.toggleFullScreen);
+
+    // The track choices without a context menu: a laptop may have no menu key.
+    const auto addTracksMenu = [&](MediaTrack::Kind kind, QStringView key, const QString &name) {
+        QMenu *menu = bar->addMenu(localization.get(key));
+        menu->setObjectName(name);
+        menu->menuAction()->setEnabled(false);
+        QObject::connect(menu, &QMenu::aboutToShow, menu, [menu, kind, fill = actions.fillTracks] {
+            menu->clear();
+            if (fill)
+                fill(*menu, kind);
+        });
+    };
+    addTracksMenu(MediaTrack::Kind::subtitle, u"subtitles", QStringLiteral("subtitlesBarMenu"));
+    addTracksMenu(MediaTrack::Kind::audio, u"audio", QStringLiteral("audioBarMenu"));
 }

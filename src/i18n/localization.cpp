@@ -3,6 +3,7 @@
 #include "i18n/translation_table.h"
 
 #include <QLocale>
+#include <QTranslator>
 
 #include <algorithm>
 
@@ -29,6 +30,13 @@ QStringList trackLanguageCodes(const QStringList &preferredLanguages) {
         }
     }
     return codes;
+}
+
+bool loadQtTranslations(QTranslator &translator, const QString &language, const QString &folder) {
+    // The language's main country: Qt ships Portuguese as Brazil's and Chinese as simplified,
+    // the forms Sonavel's own texts are in.
+    return translator.load(QLocale(language), QStringLiteral("qtbase"), QStringLiteral("_"),
+                           folder);
 }
 
 Localization::Localization() : Localization(QLocale::system().uiLanguages()) {}

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QStringView>
 
+class QTranslator;
+
 // The two-letter code of the language to speak: the first two characters of the first
 // preferred language when they name a supported language exactly, "en" otherwise.
 QString chooseLanguage(const QStringList &preferredLanguages);
@@ -13,6 +15,11 @@ QString chooseLanguage(const QStringList &preferredLanguages);
 // for each preferred language its two-letter code and both three-letter ones, as containers
 // name languages either way ("ja", "jpn").
 QStringList trackLanguageCodes(const QStringList &preferredLanguages);
+
+// Loads into `translator` Qt's own texts in `language` (a supported two-letter code) from
+// `folder`, where Debian keeps them as qtbase_*.qm: the labels and buttons of Qt's dialogs.
+// False when there are none for it.
+bool loadQtTranslations(QTranslator &translator, const QString &language, const QString &folder);
 
 // Text lookup by translation key, in the language chosen once at construction.
 class Localization {

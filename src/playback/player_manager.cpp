@@ -474,8 +474,11 @@ void PlayerManager::handleEndOfTrack() {
     case RepeatMode::all:
     case RepeatMode::allRepeat:
         album_.played();
-        if (!moveOnInAlbum())
+        if (!moveOnInAlbum()) {
             stop();
+            if (!playlist_.isEmpty())
+                Q_EMIT albumEnded();
+        }
         break;
     }
 }

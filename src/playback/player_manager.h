@@ -112,6 +112,8 @@ Q_SIGNALS:
     void objectWillChange();
     // Time jumped other than by playing on: a seek, a return to the start, a new file.
     void seeked(double seconds);
+    // The album played to its last song's end and stopped there.
+    void albumEnded();
 
 private:
     template <typename T, typename V> void publish(T &field, V &&value) {

@@ -12,6 +12,7 @@ namespace {
 
 const char *const roleProperty = "sonavelAccessibleRole";
 const char *const decorativeProperty = "sonavelDecorative";
+const char *const toggleProperty = "sonavelToggled";
 
 // A widget read with the role it was given; a label says its text, and a decoration is not
 // shown to the tool at all.
@@ -35,10 +36,40 @@ public:
     }
 };
 
+// A button that says whether it is pressed rather than changing its name; pressed as any button.
+class ToggleAccessible : public QAccessibleWidget {
+public:
+    explicit ToggleAccessible(QAbstractButton *button)
+        : QAccessibleWidget(button, QAccessible::Button) {}
+
+    QAccessible::State state() const override {
+        QAccessible::State result = QAccessibleWidget::state();
+        result.checkable = true;
+        result.checked = widget()->property(toggleProperty).toBool();
+        return result;
+    }
+
+    QStringList actionNames() const override {
+        return QStringList{pressAction(), toggleAction()} + QAccessibleWidget::actionNames();
+    }
+
+    void doAction(const QString &actionName) override {
+        if (actionName == pressAction() || actionName == toggleAction())
+            static_cast<QAbstractButton *>(widget())->click();
+        else
+            QAccessibleWidget::doAction(actionName);
+    }
+};
+
 QAccessibleInterface *roleFactory(const QString &, QObject *object) {
     auto *widget = qobject_cast<QWidget *>(object);
-    if (widget && widget->property(roleProperty).isValid())
+    if (!widget)
+        return nullptr;
+    if (widget->property(roleProperty).isValid())
         return new RoleAccessible(widget);
+    if (auto *button = qobject_cast<QAbstractButton *>(widget);
+        button && button->property(toggleProperty).isValid())
+        return new ToggleAccessible(button);
     return nullptr;
 }
 
@@ -87,6 +118,18 @@ void setDecorative(QWidget *widget, bool decorative) {
     if (!widget->property(roleProperty).isValid())
         setRole(widget, QAccessible::Graphic);
     widget->setProperty(decorativeProperty, decorative);
+}
+
+void setToggle(QAbstractButton *button, bool pressed) {
+    installFactory();
+    const QVariant was = button->property(toggleProperty);
+    button->setProperty(toggleProperty, pressed);
+    if (!was.isValid() || was.toBool() == pressed || !QAccessible::isActive())
+        return;
+    QAccessible::State changed;
+    changed.checked = true;
+    QAccessibleStateChangeEvent event(button, changed);
+    QAccessible::updateAccessibility(&event);
 }
 
 void announce(QWidget *widget) {

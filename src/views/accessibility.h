@@ -17,6 +17,10 @@ void setRole(QWidget *widget, QAccessible::Role role);
 // cover shows the note symbol while a song has no cover).
 void setDecorative(QWidget *widget, bool decorative);
 
+// A button read with a fixed name and a pressed state, as a toggle: Qt 6.4 sends a changed name
+// without the name itself, so a reader keeps saying the old one.
+void setToggle(QAbstractButton *button, bool pressed);
+
 // Says `widget` (a notification) to the screen reader again without moving the focus, as when
 // it first appeared.
 void announce(QWidget *widget);

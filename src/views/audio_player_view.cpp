@@ -80,6 +80,15 @@ protected:
         }
     }
 
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override {
+        // Qt's list reports its new current row as focused even while the keys are elsewhere,
+        // and a screen reader then announces the list: only a list that has the focus says so.
+        if (hasFocus())
+            QListView::currentChanged(current, previous);
+        else
+            QAbstractItemView::currentChanged(current, previous);
+    }
+
     void focusInEvent(QFocusEvent *event) override {
         QListView::focusInEvent(event);
         // Entering the list says the row the keyboard is on (the one playing), not only the
@@ -329,7 +338,7 @@ void AudioPlayerView::redraw() {
     const bool hasPlaylist = !playlist.isEmpty();
     playlistPanel_->setVisible(hasPlaylist);
     divider_->setVisible(hasPlaylist);
-    playlistHeader_->setText(QStringLiteral("Playlist (%1)").arg(playlist.size()));
+    playlistHeader_->setText(L.get(u"playlistCount").arg(playlist.size()));
 
     fileName_->setFullText(shownFileName(playerManager_.fileName()));
     const QImage &coverImage = playerManager_.coverArt().image;

@@ -14,6 +14,7 @@
 #include "views/resume_offer.h"
 #include "views/state_observer.h"
 #include "views/style.h"
+#include "views/time_text.h"
 #include "views/track_menu.h"
 #include "views/video_player_view.h"
 #include "views/volume_overlay.h"
@@ -138,6 +139,8 @@ ContentView::ContentView(PlayerManager &playerManager, QStringList arguments, QW
         });
 
     new StateObserver(playerManager_, this, [this] { redraw(); });
+    connect(&playerManager_, &PlayerManager::albumEnded, this,
+            [this] { accessibility::say(this, L.get(u"endOfAlbum")); });
     redraw();
 }
 
@@ -385,8 +388,15 @@ void ContentView::keyPressEvent(QKeyEvent *event) {
             toggleFullScreen();
         break;
     case Qt::Key_Menu:
-        if (videoView_ && videoView_->isVisible())
-            showTrackMenu(videoView_->mapToGlobal(videoView_->rect().center()));
+        openTrackMenuByKeys();
+        break;
+    case Qt::Key_F10:
+        // Shift+F10: the menu key of keyboards that have none.
+        if (!(event->modifiers() & Qt::ShiftModifier)) {
+            QWidget::keyPressEvent(event);
+            return;
+        }
+        openTrackMenuByKeys();
         break;
     case Qt::Key_Escape:
         // No control used it: the window's own keys again.
@@ -404,11 +414,21 @@ void ContentView::showTrackMenu(QPoint globalPosition) {
     menu.exec(globalPosition);
 }
 
+void ContentView::openTrackMenuByKeys() {
+    if (!videoView_ || !videoView_->isVisible())
+        return;
+    TrackMenu menu(playerManager_, this);
+    menu.openAt(videoView_->mapToGlobal(videoView_->rect().center()));
+}
+
 void ContentView::seekBy(double seconds) {
     if (!playerManager_.player())
         return;
     const double end = std::max(playerManager_.duration(), 0.0);
-    playerManager_.seek(std::clamp(playerManager_.currentTime() + seconds, 0.0, end));
+    const double target = std::clamp(playerManager_.currentTime() + seconds, 0.0, end);
+    playerManager_.seek(target);
+    // The keys are the window's: nothing focused changes for a reader to notice.
+    accessibility::say(this, L.get(u"timeOf").arg(timeString(target), timeString(end)));
 }
 
 void ContentView::changeVolume(double by) {

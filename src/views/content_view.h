@@ -69,6 +69,7 @@ private:
     void toggleMuted();
     void seekBy(double seconds);
     void showTrackMenu(QPoint globalPosition);
+    void openTrackMenuByKeys();
 
     PlayerManager &playerManager_;
     QStringList arguments_;

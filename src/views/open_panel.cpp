@@ -20,8 +20,15 @@ QUrl chooseFile(QWidget *parent, const QStringList &nameFilters) {
     QFileDialog dialog(parent);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
+    // The kinds alone: the patterns of every type would be read out, a hundred and more.
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setNameFilters(nameFilters);
-    if (runner()(dialog) != QDialog::Accepted || dialog.selectedUrls().isEmpty())
+    const int answer = runner()(dialog);
+    // Closed by Enter while its completion list was open, the dialog leaves no window active,
+    // and a screen reader then ignores the one that is.
+    if (parent && !parent->window()->isActiveWindow())
+        parent->window()->activateWindow();
+    if (answer != QDialog::Accepted || dialog.selectedUrls().isEmpty())
         return {};
     const QUrl chosen = dialog.selectedUrls().first();
     return chosen.isLocalFile() ? chosen : QUrl();
@@ -30,25 +37,32 @@ QUrl chooseFile(QWidget *parent, const QStringList &nameFilters) {
 } // namespace
 
 QStringList mediaNameFilters() {
-    QStringList patterns;
-    for (const auto &extensions : {QList<QStringView>(media_kind::audioExtensions.begin(),
-                                                      media_kind::audioExtensions.end()),
-                                   QList<QStringView>(media_kind::videoExtensions.begin(),
-                                                      media_kind::videoExtensions.end())}) {
+    const auto patternsOf = [](const auto &extensions, QLatin1String mimePrefix) {
+        QStringList patterns;
         for (QStringView extension : extensions)
             patterns << QStringLiteral("*.") + extension.toString();
-    }
-    // Any other audio or video type, as the system's MIME database lists them.
-    for (const QMimeType &type : QMimeDatabase().allMimeTypes()) {
-        if (!type.name().startsWith(QLatin1String("audio/")) &&
-            !type.name().startsWith(QLatin1String("video/")))
-            continue;
-        for (const QString &pattern : type.globPatterns()) {
-            if (pattern.startsWith(QLatin1String("*.")) && !patterns.contains(pattern))
-                patterns << pattern;
+        // Any other type of the kind, as the system's MIME database lists them.
+        for (const QMimeType &type : QMimeDatabase().allMimeTypes()) {
+            if (!type.name().startsWith(mimePrefix))
+                continue;
+            for (const QString &pattern : type.globPatterns()) {
+                if (pattern.startsWith(QLatin1String("*.")) && !patterns.contains(pattern))
+                    patterns << pattern;
+            }
         }
-    }
-    return {QFileDialog::tr("Audio and video files (%1)").arg(patterns.join(u' '))};
+        return patterns;
+    };
+    const QStringList video = patternsOf(media_kind::videoExtensions, QLatin1String("video/"));
+    const QStringList audio = patternsOf(media_kind::audioExtensions, QLatin1String("audio/"));
+    QStringList media = audio;
+    for (const QString &pattern : video)
+        if (!media.contains(pattern))
+            media << pattern;
+    const auto filter = [](QStringView key, const QStringList &patterns) {
+        return QStringLiteral("%1 (%2)").arg(L.get(key), patterns.join(u' '));
+    };
+    return {filter(u"mediaFiles", media), filter(u"videoFiles", video),
+            filter(u"audioFiles", audio), filter(u"allFiles", {QStringLiteral("*")})};
 }
 
 QUrl chooseMediaFile(QWidget *parent) {

@@ -17,7 +17,8 @@ QUrl chooseMediaFile(QWidget *parent);
 // Runs the panel for one subtitle file; the chosen file's location, or an empty URL.
 QUrl chooseSubtitleFile(QWidget *parent);
 
-// The name filter: every audio and video file type the system knows, the supported ones first.
+// The name filters, by kind: media (every audio and video file type the system knows, the
+// supported ones first), video, audio, and all files.
 QStringList mediaNameFilters();
 
 // How the configured panel is run: QFileDialog::exec unless replaced (tests answer it).

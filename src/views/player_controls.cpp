@@ -80,9 +80,12 @@ PlayerControls::PlayerControls(PlayerManager &playerManager, QWidget *parent)
 
     playPause_ = addButton(QStringLiteral("playPauseButton"), 28);
     playPause_->setIconSize(QSize(24, 24));
+    // Before anything reads it: a reader's first look makes Qt's own interface for it.
+    accessibility::setToggle(playPause_, false);
+    playPause_->setAccessibleName(L.get(u"play"));
     connect(playPause_, &QToolButton::clicked, this, [this] {
         playerManager_.togglePlayPause();
-        // Screen readers do not say the new name of the focused button: the new state is said.
+        // Said as well as shown pressed: a reader may leave the state of a button unsaid.
         accessibility::say(this, accessibility::playState(playerManager_.isPlaying()));
     });
 
@@ -90,7 +93,6 @@ PlayerControls::PlayerControls(PlayerManager &playerManager, QWidget *parent)
     fullScreen_->setIcon(
         symbols::icon(QStringLiteral("arrow.up.left.and.arrow.down.right"), style::primary()));
     fullScreen_->setIconSize(QSize(16, 16));
-    fullScreen_->setToolTip(QStringLiteral("Full Screen"));
     setFullScreen(false);
     connect(fullScreen_, &QToolButton::clicked, this, [] {
         if (FullScreenController *controller = FullScreenController::application())
@@ -150,7 +152,7 @@ void PlayerControls::redraw() {
         repeat_->icon().isNull()) {
         const QColor color = mode == RepeatMode::off ? style::primary() : style::blue();
         repeat_->setIcon(symbols::icon(repeat_mode::iconName(mode), color));
-        repeat_->setToolTip(repeat_mode::description(mode));
+        repeat_->setToolTip(L.get(repeatModeKey(mode)));
         repeat_->setAccessibleDescription(L.get(repeatModeKey(mode)));
         repeat_->setProperty("mode", repeat_mode::rawValue(mode));
         repeat_->setProperty("symbol", repeat_mode::iconName(mode));
@@ -162,22 +164,24 @@ void PlayerControls::redraw() {
     if (playPause_->property("symbol").toString() != playSymbol) {
         playPause_->setIcon(symbols::icon(playSymbol, style::primary()));
         playPause_->setProperty("symbol", playSymbol);
-        // Named after what a press does, as its symbol is.
-        playPause_->setAccessibleName(playerManager_.isPlaying() ? L.get(u"pause")
-                                                                 : L.get(u"play"));
     }
+    accessibility::setToggle(playPause_, playerManager_.isPlaying());
 
     fullScreen_->setVisible(playerManager_.isVideo());
     placeholder_->setVisible(!playerManager_.isVideo());
 }
 
 void PlayerControls::setFullScreen(bool fullScreen) {
-    fullScreen_->setAccessibleName(fullScreen ? L.get(u"leaveFullScreen") : L.get(u"fullScreen"));
+    const QString action = fullScreen ? L.get(u"leaveFullScreen") : L.get(u"fullScreen");
+    fullScreen_->setAccessibleName(action);
+    fullScreen_->setToolTip(action);
 }
 
 void PlayerControls::cycleRepeatMode() {
     playerManager_.setRepeatMode(repeat_mode::next(playerManager_.repeatMode()));
     playerManager_.setIsRepeating(playerManager_.repeatMode() == RepeatMode::one);
+    // Qt 6.4 sends the changed description without its text: the new mode is said instead.
+    accessibility::say(this, L.get(repeatModeKey(playerManager_.repeatMode())));
 }
 
 void PlayerControls::openFile() {

@@ -1,10 +1,12 @@
 #include "views/seek_slider.h"
 
 #include "i18n/localization.h"
+#include "views/accessibility.h"
 #include "views/focus_ring_style.h"
 #include "views/time_text.h"
 
 #include <QAccessibleWidget>
+#include <QScopedValueRollback>
 #include <QStyleFactory>
 #include <QWheelEvent>
 
@@ -36,15 +38,16 @@ public:
         : QAccessibleWidget(slider, QAccessible::Slider) {}
 
     void *interface_cast(QAccessible::InterfaceType type) override {
+        // Qt's bridge reports a value change only of an object that has a value.
         if (type == QAccessible::ValueInterface)
-            return static_cast<QAccessibleValueInterface *>(this);
+            return slider()->isMovingQuietly() ? nullptr
+                                               : static_cast<QAccessibleValueInterface *>(this);
         return QAccessibleWidget::interface_cast(type);
     }
 
     QString text(QAccessible::Text kind) const override {
         if (kind == QAccessible::Value || kind == QAccessible::Description)
-            return L.get(u"timeOf").arg(timeString(seconds(slider()->positionUnits())),
-                                        timeString(seconds(slider()->maximum())));
+            return slider()->placeText(slider()->positionUnits());
         return QAccessibleWidget::text(kind);
     }
 
@@ -121,14 +124,30 @@ void SeekSlider::setPosition(double seconds) {
         catchUp();
 }
 
+QString SeekSlider::placeText(int units) const {
+    return L.get(u"timeOf").arg(timeString(units / unitsPerSecond_),
+                                timeString(maximum() / unitsPerSecond_));
+}
+
 void SeekSlider::catchUp() {
     const QSignalBlocker blocker(this);
+    const QScopedValueRollback quiet(movingQuietly_, true);
     setValue(positionUnits_);
 }
 
-void SeekSlider::keyPressEvent(QKeyEvent *event) {
+template <typename Move> void SeekSlider::moveAndSay(Move move) {
     catchUp();
-    QSlider::keyPressEvent(event);
+    const int before = value();
+    {
+        const QScopedValueRollback quiet(movingQuietly_, true);
+        move();
+    }
+    if (value() != before)
+        accessibility::say(this, placeText(value()));
+}
+
+void SeekSlider::keyPressEvent(QKeyEvent *event) {
+    moveAndSay([&] { QSlider::keyPressEvent(event); });
 }
 
 void SeekSlider::focusOutEvent(QFocusEvent *event) {
@@ -138,13 +157,14 @@ void SeekSlider::focusOutEvent(QFocusEvent *event) {
 }
 
 void SeekSlider::wheelEvent(QWheelEvent *event) {
-    catchUp();
     // One notch, one step: Qt would move several lines' worth per notch.
     wheelRemainder_ += event->angleDelta().y() + event->angleDelta().x();
     const int notches = wheelRemainder_ / QWheelEvent::DefaultDeltasPerStep;
     wheelRemainder_ %= QWheelEvent::DefaultDeltasPerStep;
-    if (notches != 0)
-        setValue(int(std::clamp<qint64>(qint64(value()) + qint64(notches) * singleStep(), minimum(),
-                                        maximum())));
+    moveAndSay([&] {
+        if (notches != 0)
+            setValue(int(std::clamp<qint64>(qint64(value()) + qint64(notches) * singleStep(),
+                                            minimum(), maximum())));
+    });
     event->accept();
 }

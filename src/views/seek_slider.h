@@ -18,10 +18,16 @@ public:
     // Shows `seconds` as the knob's place, without emitting a seek; not while the user holds it.
     // While a screen reader is on and the slider has the keyboard, the knob waits (the reader
     // would read every move aloud) and catches up before a key moves it or when focus leaves.
+    // Its moves are never reported as value changes; a key's or the wheel's is said as time.
     void setPosition(double seconds);
     // Where playback is, in units, whether or not the knob shows it yet.
     int positionUnits() const { return positionUnits_; }
     double unitsPerSecond() const { return unitsPerSecond_; }
+    // "1:23 of 4:56" for `units`, as the bar shows the time.
+    QString placeText(int units) const;
+    // While the slider moves itself, or a key moves it: Qt would report each change, and a
+    // reader would say the bare number of seconds.
+    bool isMovingQuietly() const { return movingQuietly_; }
 
     static constexpr double stepSeconds = 5;
     static constexpr double pageSeconds = 30;
@@ -38,10 +44,13 @@ protected:
 private:
     int units(double seconds) const;
     void catchUp();
+    // Runs `move` quietly and says where it took the knob.
+    template <typename Move> void moveAndSay(Move move);
 
     double unitsPerSecond_ = 1000;
     int positionUnits_ = 0;
     int wheelRemainder_ = 0;
+    bool movingQuietly_ = false;
 };
 
 // Slider units per second for a track of `duration` seconds: 1000, or as many as keep the whole

@@ -16,8 +16,12 @@ public:
     // "日本語 — Commentary": the track's language in its own words and its title, or its number.
     static QString trackText(const MediaTrack &track, int number);
 
-private:
-    void addTracks(QMenu *menu, MediaTrack::Kind kind);
+    // Fills `menu` with the choices of one kind as they are now (the menu bar's menus too).
+    // A choice is said to a screen reader in `window`, where a panel to add a file opens.
+    static void addChoices(QMenu *menu, MediaTrack::Kind kind, PlayerManager &playerManager,
+                           QWidget *window);
 
-    PlayerManager &playerManager_;
+    // Opens the menu at `globalPosition` with its first item current, so that a reader says
+    // where the keys are.
+    void openAt(QPoint globalPosition);
 };

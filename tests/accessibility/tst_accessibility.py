@@ -7,6 +7,7 @@ Needs the accessibility bus of the current session (run_accessibility_tests.sh s
 SONAVEL_PLAYER and SONAVEL_FIXTURES."""
 
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -77,6 +78,7 @@ class Sonavel:
 
     def __init__(self, player, arguments=(), language=None):
         environment = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
+        self.play = {"ja": "再生", "de": "Wiedergabe"}.get(language, "Play")
         if language:
             environment.update(LANGUAGE=language, LC_ALL=language + ".UTF-8", LANG=language)
         self.process = subprocess.Popen([player, *arguments], env=environment,
@@ -123,6 +125,10 @@ class Sonavel:
         # Qt lists a button's press first; what it changes is checked by each caller.
         Atspi.Action.do_action(button, 0)
 
+    def shown_playing(self):
+        """Whether the play button is pressed: it keeps its name, which a reader keeps."""
+        return states(self.control("push button", self.play)).contains(Atspi.StateType.CHECKED)
+
     def playing_rows(self):
         return [row.get_name() for row in self.controls("list item") if row.get_description()]
 
@@ -162,6 +168,15 @@ class Events:
 
     def wait(self, predicate, what):
         return wait_for(lambda: any(predicate(*event) for event in self.seen), what)
+
+    def said(self, text):
+        """Waits for `text` (a string, or a compiled pattern) said as a notification."""
+        matches = text.fullmatch if hasattr(text, "fullmatch") else text.__eq__
+        return self.wait(lambda kind, role, name, detail: role == "notification" and matches(name),
+                         "%r said" % text)
+
+    def of(self, kind, role):
+        return [event for event in self.seen if event[0].endswith(kind) and event[1] == role]
 
     def close(self):
         self.listener.deregister("object:")
@@ -220,10 +235,11 @@ class ScreenReaderTest(unittest.TestCase):
                 self.sonavel = None
 
     def test_song_is_read_and_driven_through_its_actions(self):
-        events = Events("object:state-changed:showing")
+        events = Events("object:state-changed:showing", "object:state-changed:focused",
+                        "object:property-change:accessible-value")
         try:
             sonavel = self.start(os.path.join(self.folder, "a.mp3"))
-            sonavel.control("push button", "Pause")
+            wait_for(sonavel.shown_playing, "the play button pressed")
             self.assert_all_named(sonavel)
             for name in ("Previous", "Next", "Stop", "Open File", "Repeat"):
                 sonavel.control("push button", name)
@@ -240,9 +256,14 @@ class ScreenReaderTest(unittest.TestCase):
             self.assertRegex(slider.get_description(), r"^\d:\d\d of 1:00$")
             self.assertEqual(sonavel.control("push button", "Repeat").get_description(),
                              "Play all")
+            # Playback moving the knob is not read out, as a bare number of seconds.
+            start = Atspi.Value.get_current_value(slider)
+            wait_for(lambda: Atspi.Value.get_current_value(slider) > start + 1, "playback on")
+            self.assertEqual(events.of("value", "slider"), [])
 
-            sonavel.press("Pause")
-            sonavel.control("push button", "Play")
+            sonavel.press("Play")
+            events.said("Paused")
+            wait_for(lambda: not sonavel.shown_playing(), "the play button let go")
             wait_for(lambda: sonavel.control("list item", "1, a").get_description() == "Paused",
                      "the row marked paused")
 
@@ -254,39 +275,91 @@ class ScreenReaderTest(unittest.TestCase):
             self.assert_all_named(sonavel)
 
             sonavel.press("Stop")
-            wait_for(lambda: sonavel.control("push button", "Play"), "stopped")
+            wait_for(lambda: not sonavel.shown_playing(), "stopped")
             sonavel.press("Next")
             events.wait(lambda kind, role, name, detail: role == "notification" and detail == 1
                         and name.startswith("Cannot play c.mp3"), "the error said")
             # And shown as an alert where the song's name is.
             wait_for(lambda: [node for node in sonavel.controls("alert")
                               if node.get_name().startswith("Cannot play c.mp3")], "the alert")
+            # The keys stayed with the window: the list never claimed them, its rows neither.
+            self.assertEqual([event for event in events.of("focused", "list item")
+                              + events.of("focused", "list") if event[3]], [])
         finally:
             events.close()
 
+    def test_a_reader_that_keeps_what_it_read_is_told_each_change(self):
+        # Orca and pyatspi keep names, descriptions and states, and update them from events.
+        sonavel = self.start(os.path.join(self.folder, "a.mp3"))
+        events = Events("object:")
+        self.addCleanup(events.close)
+        sonavel.application.set_cache_mask(Atspi.Cache.DEFAULT)
+        play = sonavel.control("push button", "Play")
+        wait_for(lambda: states(play).contains(Atspi.StateType.CHECKED), "shown playing")
+        for playing, state in ((False, "Paused"), (True, "Playing")):
+            Atspi.Action.do_action(play, 0)
+            events.said(state)
+            wait_for(lambda: states(play).contains(Atspi.StateType.CHECKED) == playing,
+                     "the play button's state")
+            self.assertEqual(play.get_name(), "Play")
+        # Qt sends a changed name without the name: the play button never changes its own.
+        self.assertEqual([event for event in events.of("accessible-name", "push button")
+                          if event[2] == "Play"], [])
+        repeat = sonavel.control("push button", "Repeat")
+        for mode in ("Repeat all", "Stop at end"):
+            Atspi.Action.do_action(repeat, 0)
+            events.said(mode)
+            wait_for(lambda: repeat.get_description() == mode, "the mode read")
+
+    def test_the_end_of_an_album_is_said(self):
+        folder = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, folder, True)
+        for name in ("1.wav", "2.wav"):
+            shutil.copy(fixture("tone.wav"), os.path.join(folder, name))
+        events = Events("object:state-changed:showing")
+        self.addCleanup(events.close)
+        sonavel = self.start(os.path.join(folder, "1.wav"))
+        events.said("2.wav")
+        events.said("End of album")
+        self.assertFalse(sonavel.shown_playing())
+
     def test_names_are_in_the_readers_language(self):
         sonavel = self.start(os.path.join(self.folder, "a.mp3"), language="ja")
-        for name in ("一時停止", "停止", "前へ", "次へ", "ファイルを開く", "リピート"):
+        for name in ("再生", "停止", "前へ", "次へ", "ファイルを開く", "リピート"):
             sonavel.control("push button", name)
         sonavel.control("slider", "再生位置")
         sonavel.control("list", "プレイリスト")
         wait_for(lambda: sonavel.control("list item", "1, a").get_description() == "再生中",
                  "the row marked in Japanese")
         self.assert_all_named(sonavel)
+        sonavel.control("label", "プレイリスト (3)")
+        self.assertEqual(sonavel.control("push button", "リピート").get_description(),
+                         "すべて再生")
 
     def test_film_and_its_full_screen(self):
-        for language, pause, enter, leave in (
-                ("en", "Pause", "Full Screen", "Leave Full Screen"),
-                ("ja", "一時停止", "フルスクリーン", "フルスクリーンを終了")):
+        events = Events("object:state-changed:showing")
+        self.addCleanup(events.close)
+        for language, enter, leave, entered, left in (
+                ("en", "Full Screen", "Leave Full Screen", "Full screen", "Full screen off"),
+                ("ja", "フルスクリーン", "フルスクリーンを終了", "フルスクリーン", "フルスクリーン解除")):
             with self.subTest(language=language):
                 sonavel = self.start(fixture("long.mp4"), language=language)
-                sonavel.control("push button", pause)
+                wait_for(sonavel.shown_playing, "playing")
                 self.assert_all_named(sonavel)
+                # Its description is the tooltip, in the reader's language too.
+                self.assertEqual(sonavel.control("push button", enter).get_description(), enter)
+                # The track choices are in the menu bar as well.
+                for menu in ("Subtitles", "Audio") if language == "en" else ():
+                    wait_for(lambda: states(next(node for node in sonavel.controls("menu item")
+                                                 if node.get_name() == menu)).contains(
+                                                     Atspi.StateType.ENABLED), menu + " enabled")
                 sonavel.press(enter)
                 sonavel.control("push button", leave)
+                events.said(entered)
                 self.assert_all_named(sonavel)
                 sonavel.press(leave)
                 sonavel.control("push button", enter)
+                events.said(left)
                 sonavel.close()
                 self.sonavel = None
 
@@ -329,8 +402,8 @@ class KeyboardOnlyTest(unittest.TestCase):
 
     def test_tab_visits_every_control_once_in_order(self):
         sonavel = self.sonavel
-        sonavel.control("push button", "Pause")
-        order = ["list", "Previous", "Next", "Position", "Open File", "Repeat", "Stop", "Pause"]
+        wait_for(sonavel.shown_playing, "playing")
+        order = ["list", "Previous", "Next", "Position", "Open File", "Repeat", "Stop", "Play"]
         for name in order:
             self.key("Tab")
             self.focus_moves_to(name)
@@ -345,18 +418,17 @@ class KeyboardOnlyTest(unittest.TestCase):
 
     def test_every_action_without_a_mouse(self):
         sonavel = self.sonavel
-        sonavel.control("push button", "Pause")
+        wait_for(sonavel.shown_playing, "playing")
         events = Events("object:state-changed:showing", "object:property-change:accessible-value",
                         "object:state-changed:focused")
         self.addCleanup(events.close)
+        said = events.said
 
-        def said(text):
-            events.wait(lambda kind, role, name, detail: role == "notification" and name == text,
-                        "%r said" % text)
-
-        # The volume, changed by keys, is said without the focus moving.
+        # The volume and the place, changed by keys, are said without the focus moving.
         self.key("Down")
         said("Volume 95 %")
+        self.key("Right")
+        said(re.compile(r"0:0[5-9] of 4:00"))
         self.focus_moves_to("b.mp3")
         # Space on a focused button presses it, and Enter too; the new state is said. The arrows
         # stay the window's.
@@ -365,10 +437,10 @@ class KeyboardOnlyTest(unittest.TestCase):
         said("Volume 90 %")
         self.focus_moves_to("Stop")
         self.key("space")
-        sonavel.control("push button", "Play")
+        wait_for(lambda: not sonavel.shown_playing(), "stopped")
         self.tab_to("Play")
         self.key("Return")
-        sonavel.control("push button", "Pause")
+        wait_for(sonavel.shown_playing, "playing")
         said("Playing")
         self.tab_to("Previous")
         self.key("Return")
@@ -376,8 +448,7 @@ class KeyboardOnlyTest(unittest.TestCase):
         said("a.mp3")
         self.tab_to("Repeat")
         self.key("Return")
-        wait_for(lambda: sonavel.control("push button", "Repeat").get_description() ==
-                 "Repeat all", "the next repeat mode")
+        said("Repeat all")
 
         # Down and Enter in the list play the row the keyboard is on; at the list's end the
         # arrows stay in the list, and Space is play/pause.
@@ -396,7 +467,8 @@ class KeyboardOnlyTest(unittest.TestCase):
         self.key("Escape")
         self.focus_moves_to("b.mp3")
 
-        # Once reached, the slider is not read aloud as playback moves it, only as keys do.
+        # Once reached, the slider is not read aloud as playback moves it; a key's move is said
+        # as the time, not as a number of seconds.
         self.key("space")
         said("Playing")
         slider = sonavel.control("slider", "Position")
@@ -404,12 +476,11 @@ class KeyboardOnlyTest(unittest.TestCase):
         before = Atspi.Value.get_current_value(slider)
         events.seen.clear()
         wait_for(lambda: Atspi.Value.get_current_value(slider) > before + 1.5, "playback on")
-        self.assertFalse([event for event in events.seen if event[0].endswith("value")])
         self.key("Right")
         wait_for(lambda: Atspi.Value.get_current_value(slider) >= before + 6.5,
                  "five seconds on")
-        events.wait(lambda kind, role, name, detail: kind.endswith("value") and role == "slider",
-                    "the new place read")
+        said(re.compile(r"\d:\d\d of 4:00"))
+        self.assertFalse([event for event in events.seen if event[0].endswith("value")])
         # Leaving it, the knob catches up only once the focus has moved on: a reader still on
         # the slider would read the jump.
         moved = Atspi.Value.get_current_value(slider)
@@ -437,9 +508,51 @@ class KeyboardOnlyTest(unittest.TestCase):
         self.sonavel.control("push button", "Full Screen")
         self.focus_moves_to("long.mp4")
 
+    def test_track_choices_by_keys(self):
+        self.sonavel.close()
+        self.sonavel = Sonavel(self.player, [fixture("languages.mkv")])
+        subprocess.run(["xdotool", "windowfocus", "--sync", wait_for(self._window_id, "it")],
+                       check=True)
+        wait_for(self.sonavel.shown_playing, "playing")
+        events = Events("object:state-changed:showing", "object:state-changed:focused")
+        self.addCleanup(events.close)
+        # Shift+F10, for keyboards without a menu key; opened, it says where the keys are.
+        self.key("shift+F10")
+        events.wait(lambda kind, role, name, detail: kind.endswith("focused") and detail == 1
+                    and role == "menu item" and name == "Subtitles", "the first item said")
+        self.key("Right", "Return")
+        events.said(re.compile("Subtitles: .+"))
+        self.focus_moves_to("languages.mkv")
+
+    def test_open_by_typing_a_name_in_the_readers_language(self):
+        self.sonavel.close()
+        self.sonavel = Sonavel(self.player, language="de")
+        subprocess.run(["xdotool", "windowfocus", "--sync", wait_for(self._window_id, "it")],
+                       check=True)
+        self.sonavel.control("push button", "Datei öffnen...")
+        self.key("ctrl+o")
+        dialog = wait_for(lambda: Sonavel._first(self.sonavel.application, "dialog"), "the dialog")
+        # Qt's own texts in the reader's language; the kinds of file, not their patterns.
+        wait_for(lambda: [node for node in descendants(dialog)
+                          if node.get_role_name() == "push button"
+                          and node.get_name() == "Abbrechen"], "Cancel in German")
+        kinds = wait_for(lambda: [node for node in descendants(dialog)
+                                  if node.get_role_name() == "combo box"
+                                  and node.get_name() == "Mediendateien"], "the kinds of file")
+        self.assertNotIn("*", kinds[0].get_name())
+        # Enter while the completion list is open: the window is active again afterwards.
+        subprocess.run(["xdotool", "type", "--delay", "60", fixture("long.mp")], check=True)
+        wait_for(lambda: [node for node in descendants(dialog) if node.get_role_name() == "list"
+                          and node.get_child_count() > 1], "the completion list")
+        self.key("Down", "Return")
+        self.sonavel.control("push button", "Vollbild")
+        wait_for(lambda: states(self.sonavel.window).contains(Atspi.StateType.ACTIVE),
+                 "the window active")
+        self.focus_moves_to("long.mp4")
+
     def test_a_click_beside_the_controls_gives_the_keys_back(self):
         sonavel = self.sonavel
-        sonavel.control("push button", "Pause")
+        wait_for(sonavel.shown_playing, "playing")
         self.tab_to("Position")
         # The information column, below the playlist's right edge, away from every control.
         cover = sonavel.control("image", "Cover of Quiet Rooms")

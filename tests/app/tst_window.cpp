@@ -571,7 +571,7 @@ private Q_SLOTS:
                 result << (action->isSeparator() ? QStringLiteral("-") : action->text());
             return result;
         };
-        QCOMPARE(window->menuBar()->actions().size(), 3);
+        QCOMPARE(window->menuBar()->actions().size(), 5);
         auto *application = window->findChild<QMenu *>("applicationMenu");
         auto *file = window->findChild<QMenu *>("fileMenu");
         auto *view = window->findChild<QMenu *>("viewMenu");
@@ -586,6 +586,21 @@ private Q_SLOTS:
         QCOMPARE(file->actions().last()->shortcut(), QKeySequence("Ctrl+W"));
         QCOMPARE(view->actions().first()->shortcuts(),
                  (QList<QKeySequence>{QKeySequence("Ctrl+Meta+F"), QKeySequence("F11")}));
+        // A film's tracks, chosen without a menu key once one plays.
+        auto *subtitles = window->findChild<QMenu *>("subtitlesBarMenu");
+        auto *audio = window->findChild<QMenu *>("audioBarMenu");
+        QCOMPARE(subtitles->title(), QStringLiteral("Subtitles"));
+        QCOMPARE(audio->title(), QStringLiteral("Audio"));
+        QVERIFY(!subtitles->menuAction()->isEnabled());
+        delegate->playerManager()->loadMedia(
+            QUrl::fromLocalFile(test_support::fixture("languages.mkv")));
+        QTRY_VERIFY_WITH_TIMEOUT(audio->menuAction()->isEnabled(), timeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!delegate->playerManager()->tracks().isEmpty(), timeoutMs);
+        Q_EMIT audio->aboutToShow();
+        QCOMPARE(audio->actions().size(), 2);
+        Q_EMIT subtitles->aboutToShow();
+        QCOMPARE(titles(subtitles).first(), QStringLiteral("Off"));
+        QCOMPARE(titles(subtitles).last(), QStringLiteral("Add Subtitle File..."));
 
         // The full-screen keys toggle, also while the menu bar is hidden.
         if (!test_support::canSendShortcuts(*window))
@@ -605,6 +620,7 @@ private Q_SLOTS:
         QCOMPARE(titles(japanese.findChild<QMenu *>("applicationMenu")),
                  QStringList{"Sonavelを終了"});
         QCOMPARE(titles(japanese.findChild<QMenu *>("viewMenu")), QStringList{"Enter Full Screen"});
+        QCOMPARE(japanese.findChild<QMenu *>("subtitlesBarMenu")->title(), QStringLiteral("字幕"));
     }
 
     void openCommandAndHandedOverFiles() {

@@ -3,7 +3,10 @@
 #include "support/test_support.h"
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QSet>
+#include <QTemporaryDir>
+#include <QTranslator>
 
 class LocalizationTest : public QObject {
     Q_OBJECT
@@ -34,6 +37,25 @@ private Q_SLOTS:
         QCOMPARE(trackLanguageCodes({"ja-JP", "en-US"}), (QStringList{"ja", "jpn", "en", "eng"}));
         QCOMPARE(trackLanguageCodes({"de"}), (QStringList{"de", "ger", "deu"}));
         QCOMPARE(trackLanguageCodes({"C", ""}), QStringList());
+    }
+
+    void qtsOwnTextsComeInEveryLanguage() {
+        const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+        if (!QFile::exists(folder + "/qtbase_de.qm"))
+            QSKIP("Qt's translations (qt6-translations-l10n) are not installed");
+        // Portuguese and Chinese in the forms Sonavel writes them: Brazil's, simplified.
+        const QHash<QString, QString> cancel{
+            {"de", "Abbrechen"}, {"pt", "Cancelar"}, {"zh", "取消"}, {"ja", "キャンセル"}};
+        for (const QStringView language : supportedLanguages) {
+            QTranslator translator;
+            QVERIFY2(loadQtTranslations(translator, language.toString(), folder),
+                     qPrintable(language.toString()));
+            const QString expected = cancel.value(language.toString());
+            if (!expected.isEmpty())
+                QCOMPARE(translator.translate("QPlatformTheme", "Cancel"), expected);
+        }
+        QTranslator none;
+        QVERIFY(!loadQtTranslations(none, "de", QTemporaryDir().path()));
     }
 
     void everyLanguageHasEveryKey() {
