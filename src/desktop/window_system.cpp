@@ -1,8 +1,11 @@
 #include "desktop/window_system.h"
 
+#include "xdg-shell-client-protocol.h"
+
 #include <QGuiApplication>
 #include <QWidget>
 #include <QWindow>
+#include <qpa/qplatformnativeinterface.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -99,6 +102,15 @@ void bringForwardOnWayland(QWidget &window, const QByteArray &token) {
     qunsetenv("XDG_ACTIVATION_TOKEN");
 }
 
+xdg_toplevel *toplevelOf(QWidget &window) {
+    QWindow *handle = window.windowHandle();
+    if (!handle || !handle->handle())
+        return nullptr;
+    return static_cast<xdg_toplevel *>(
+        QGuiApplication::platformNativeInterface()->nativeResourceForWindow("xdg_toplevel",
+                                                                            handle));
+}
+
 } // namespace
 
 bool desktopPlacesWindows() {
@@ -125,6 +137,20 @@ void bringForward(QWidget &window, const QByteArray &activationToken) {
         bringForwardOnX11(window, activationToken);
     else
         window.activateWindow();
+}
+
+void setParentWindow(QWidget &dialog, QWidget &parent) {
+    if (!desktopPlacesWindows())
+        return;
+    xdg_toplevel *child = toplevelOf(dialog);
+    xdg_toplevel *toplevel = toplevelOf(parent);
+    if (!child || !toplevel || child == toplevel)
+        return;
+    xdg_toplevel_set_parent(child, toplevel);
+    // Qt's own requests go out as its event thread flushes; this one is Sonavel's.
+    if (auto *display = static_cast<wl_display *>(
+            QGuiApplication::platformNativeInterface()->nativeResourceForIntegration("wl_display")))
+        wl_display_flush(display);
 }
 
 } // namespace window_system

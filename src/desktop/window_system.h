@@ -23,4 +23,9 @@ std::optional<quint32> startupIdTime(QByteArrayView startupId);
 // otherwise as the platform allows a client to ask.
 void bringForward(QWidget &window, const QByteArray &activationToken = {});
 
+// Tells the desktop again that `dialog` belongs to `parent`: on Wayland it forgets that when the
+// parent's window is hidden, and a dialog without a parent may sit under it. (On X11 the
+// window manager keeps it.)
+void setParentWindow(QWidget &dialog, QWidget &parent);
+
 } // namespace window_system

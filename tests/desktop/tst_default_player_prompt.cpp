@@ -1,15 +1,19 @@
+#include "app/app_delegate.h"
 #include "desktop/default_player_prompt.h"
+#include "support/kwin_windows.h"
 #include "support/test_support.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTimer>
 
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
@@ -147,6 +151,42 @@ private Q_SLOTS:
         suppressed.checkDefaultPlayer();
         QCOMPARE(suppressed.lookups(), 0);
         QVERIFY(!quiet.wait(DefaultPlayerPrompt::delayMs + 500));
+    }
+
+    // A film that needs a larger window has the window placed anew (hidden and shown again on
+    // Wayland): the question asked meanwhile stays its dialog, above it.
+    void questionStaysAboveItsWindow() {
+        AppDelegate delegate({"sonavel", test_support::fixture("clip.mp4")},
+                             test_support::headlessEngine());
+        delegate.applicationDidFinishLaunching();
+        QMainWindow *window = delegate.window();
+        std::optional<QString> standing;
+        bool asked = false;
+        delegate.defaultPlayerPrompt()->setRunner([&](QMessageBox &box) {
+            QTimer::singleShot(0, &box, [&] {
+                const int before = window->height();
+                delegate.openFileHandedOver(QUrl::fromLocalFile(test_support::fixture("tall.mp4")));
+                // Checked once the question is answered.
+                (void)QTest::qWaitFor([&] { return window->height() > before + 300; }, timeoutMs);
+                (void)QTest::qWaitForWindowExposed(window, timeoutMs);
+                if (kwin::isRunning()) {
+                    (void)QTest::qWaitFor(
+                        [&] {
+                            return (standing = kwin::dialogStanding(
+                                        QCoreApplication::applicationPid())) == "child,above";
+                        },
+                        timeoutMs);
+                }
+                asked = box.isVisible() && QApplication::activeModalWidget() == &box;
+                box.reject();
+            });
+            box.exec();
+            return box.clickedButton();
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(asked, 3 * timeoutMs);
+        QVERIFY(window->height() > window->width());
+        if (kwin::isRunning())
+            QCOMPARE(standing, QStringLiteral("child,above"));
     }
 
     void installedApplicationIsOfferedForItsTypes() {
