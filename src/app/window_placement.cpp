@@ -162,16 +162,23 @@ void WindowPlacement::beginFullScreen() {
 }
 
 std::optional<QRect> WindowPlacement::endFullScreen(QSize windowed, std::optional<QSizeF> film) {
-    if (!film) {
+    const std::optional<QRect> fitted = film ? std::optional(fittedFrame(*film)) : std::nullopt;
+    const QSize size = fitted ? fitted->size() : windowed;
+    if (!window_system::desktopPlacesWindows()) {
+        if (fitted)
+            window_.setGeometry(*fitted);
+    } else if (window_.isVisible() &&
+               (windowGrows(windowed, size) || !window_system::desktopRaisesOnRequest())) {
+        // Grown past the window the desktop knew before full screen, it is placed anew; and
+        // where the desktop restacks a window only as it is shown, it would otherwise stay in
+        // the full screen's layer, above the panel and every other window.
+        placeAgain(size);
+    } else {
         // The compositor's answer to leaving may come with another size than the one given.
-        if (window_system::desktopPlacesWindows())
-            holdSize(windowed);
-        return std::nullopt;
+        holdSize(size);
     }
-    const QRect fitted = fittedFrame(*film);
-    // Grown past the window the desktop knew before full screen, it is placed anew.
-    resizeFrom(windowed, fitted);
-    saveFrame();
+    if (fitted)
+        saveFrame();
     return fitted;
 }
 

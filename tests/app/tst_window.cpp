@@ -11,6 +11,7 @@
 #include "playback/player_manager.h"
 #include "support/kwin_windows.h"
 #include "support/test_support.h"
+#include "support/weston_scene.h"
 #include "views/open_panel.h"
 #include "views/style.h"
 #include "views/symbols.h"
@@ -617,11 +618,18 @@ private Q_SLOTS:
                                  timeoutMs);
         if (positionsAreSonavels())
             QVERIFY(window->screen()->availableGeometry().contains(window->geometry()));
-        // What it is fitted to now is what full screen gives back next time.
+        // What it is fitted to now is what full screen gives back next time; on weston, the
+        // window leaves the full screen's layer too.
+        const qint64 pid = QCoreApplication::applicationPid();
         delegate->enterCustomFullScreen();
         QCOMPARE(delegate->savedWindowFrame()->size(), window->size());
+        const bool weston = weston::inFullScreenLayer(pid).has_value();
+        if (weston)
+            QTRY_VERIFY_WITH_TIMEOUT(weston::inFullScreenLayer(pid) == true, timeoutMs);
         delegate->exitCustomFullScreen();
         QTRY_VERIFY_WITH_TIMEOUT(window->height() > window->width(), timeoutMs);
+        if (weston)
+            QTRY_VERIFY_WITH_TIMEOUT(weston::inFullScreenLayer(pid) == false, timeoutMs);
     }
 
     void largeVideoIsShrunkToTheScreen() {

@@ -1,5 +1,6 @@
 #include "app/app_delegate.h"
 #include "desktop/default_player_prompt.h"
+#include "playback/player_manager.h"
 #include "support/kwin_windows.h"
 #include "support/test_support.h"
 
@@ -154,39 +155,64 @@ private Q_SLOTS:
     }
 
     // A film that needs a larger window has the window placed anew (hidden and shown again on
-    // Wayland): the question asked meanwhile stays its dialog, above it.
+    // Wayland): the question asked meanwhile stays its dialog, above it, through films handed
+    // over and full screen entered and left, and a song that ends full screen.
     void questionStaysAboveItsWindow() {
         AppDelegate delegate({"sonavel", test_support::fixture("clip.mp4")},
                              test_support::headlessEngine());
         delegate.applicationDidFinishLaunching();
         QMainWindow *window = delegate.window();
-        std::optional<QString> standing;
-        bool asked = false;
+        const PlayerManager &manager = *delegate.playerManager();
+        QStringList standing;
+        bool answered = false;
+        // Checked once the question is answered.
+        const auto play = [&](const QString &name) {
+            delegate.openFileHandedOver(QUrl::fromLocalFile(test_support::fixture(name)));
+            (void)QTest::qWaitFor(
+                [&] {
+                    return manager.fileName() == name && manager.player() &&
+                           (!manager.isVideo() || !manager.player()->presentationSize().isEmpty());
+                },
+                timeoutMs);
+        };
+        const auto look = [&] {
+            (void)QTest::qWaitForWindowExposed(window, timeoutMs);
+            std::optional<QString> said;
+            if (kwin::isRunning()) {
+                const qint64 pid = QCoreApplication::applicationPid();
+                (void)QTest::qWaitFor(
+                    [&] { return (said = kwin::dialogStanding(pid)) == "child,above"; }, timeoutMs);
+            }
+            standing << said.value_or("child,above");
+        };
         delegate.defaultPlayerPrompt()->setRunner([&](QMessageBox &box) {
             QTimer::singleShot(0, &box, [&] {
                 const int before = window->height();
-                delegate.openFileHandedOver(QUrl::fromLocalFile(test_support::fixture("tall.mp4")));
-                // Checked once the question is answered.
+                play("tall.mp4");
                 (void)QTest::qWaitFor([&] { return window->height() > before + 300; }, timeoutMs);
-                (void)QTest::qWaitForWindowExposed(window, timeoutMs);
-                if (kwin::isRunning()) {
-                    (void)QTest::qWaitFor(
-                        [&] {
-                            return (standing = kwin::dialogStanding(
-                                        QCoreApplication::applicationPid())) == "child,above";
-                        },
-                        timeoutMs);
+                look();
+                for (const QString &step :
+                     {"clip.mp4", "full-hd.mp4", "on", "off", "full-hd.mp4", "on", "tall.mp4",
+                      "off", "full-hd.mp4", "on", "tone.mp3"}) {
+                    if (step == QStringLiteral("on"))
+                        delegate.enterCustomFullScreen();
+                    else if (step == QStringLiteral("off"))
+                        delegate.exitCustomFullScreen();
+                    else
+                        play(step);
                 }
-                asked = box.isVisible() && QApplication::activeModalWidget() == &box;
+                (void)QTest::qWaitFor([&] { return !window->isFullScreen(); }, timeoutMs);
+                look();
+                answered = box.isVisible() && QApplication::activeModalWidget() == &box;
                 box.reject();
             });
             box.exec();
             return box.clickedButton();
         });
-        QTRY_VERIFY_WITH_TIMEOUT(asked, 3 * timeoutMs);
-        QVERIFY(window->height() > window->width());
-        if (kwin::isRunning())
-            QCOMPARE(standing, QStringLiteral("child,above"));
+        QTRY_VERIFY_WITH_TIMEOUT(answered, 6 * timeoutMs);
+        QCOMPARE(manager.fileName(), QStringLiteral("tone.mp3"));
+        QVERIFY(!delegate.isInCustomFullScreen());
+        QCOMPARE(standing, QStringList({"child,above", "child,above"}));
     }
 
     void installedApplicationIsOfferedForItsTypes() {
