@@ -548,7 +548,7 @@ private Q_SLOTS:
         // fits the window to it, placed anew, whole, when it grows.
         for (const bool desktopEnds : {false, true}) {
             enterFullScreen();
-            const QString film = desktopEnds ? "clip.mp4" : "tall.mp4";
+            const QString film = desktopEnds ? "tall.mp4" : "clip.mp4";
             delegate->openFileHandedOver(QUrl::fromLocalFile(test_support::fixture(film)));
             QTRY_VERIFY_WITH_TIMEOUT(
                 delegate->playerManager()->fileName() == film &&
@@ -564,7 +564,8 @@ private Q_SLOTS:
                 delegate->exitCustomFullScreen();
             QTRY_VERIFY_WITH_TIMEOUT(!delegate->isInCustomFullScreen(), timeoutMs);
             const auto fitsFilm = [&](QSize size) {
-                return desktopEnds ? size.width() < 600 : size.height() > size.width();
+                return desktopEnds ? size.height() > size.width()
+                                   : size.width() > size.height() && size.width() < 600;
             };
             QTRY_VERIFY_WITH_TIMEOUT(fitsFilm(delegate->window()->size()), timeoutMs);
             shown = placed(delegate->window(), whole);

@@ -191,12 +191,13 @@ private Q_SLOTS:
                 play("tall.mp4");
                 (void)QTest::qWaitFor([&] { return window->height() > before + 300; }, timeoutMs);
                 look();
-                for (const QString &step :
-                     {"clip.mp4", "full-hd.mp4", "on", "off", "full-hd.mp4", "on", "tall.mp4",
-                      "off", "full-hd.mp4", "on", "tone.mp3"}) {
-                    if (step == QStringLiteral("on"))
+                const QStringList steps{"clip.mp4",    "full-hd.mp4", "on",       "off",
+                                        "full-hd.mp4", "on",          "tall.mp4", "off",
+                                        "full-hd.mp4", "on",          "tone.mp3"};
+                for (const QString &step : steps) {
+                    if (step == "on")
                         delegate.enterCustomFullScreen();
-                    else if (step == QStringLiteral("off"))
+                    else if (step == "off")
                         delegate.exitCustomFullScreen();
                     else
                         play(step);
