@@ -127,13 +127,16 @@ QRect WindowPlacement::fittedFrame(QSizeF size) const {
     return fitWindowFrame(size, usable).toRect().adjusted(0, -menuHeight, 0, 0);
 }
 
+void WindowPlacement::rememberDecorations() {
+    const QRect client = window_.geometry();
+    const QRect outer = window_.frameGeometry();
+    decorations_ = QMargins(client.left() - outer.left(), client.top() - outer.top(),
+                            outer.right() - client.right(), outer.bottom() - client.bottom());
+}
+
 void WindowPlacement::fitToVideo(QSizeF size) {
-    if (!window_.isFullScreen()) {
-        const QRect client = window_.geometry();
-        const QRect outer = window_.frameGeometry();
-        decorations_ = QMargins(client.left() - outer.left(), client.top() - outer.top(),
-                                outer.right() - client.right(), outer.bottom() - client.bottom());
-    }
+    if (!window_.isFullScreen())
+        rememberDecorations();
     if (!window_.isVisible())
         fittedBeforeShow_ = true;
     resizeFrom(window_.size(), fittedFrame(size));
@@ -154,10 +157,7 @@ void WindowPlacement::resizeFrom(QSize current, const QRect &fitted) {
 
 void WindowPlacement::beginFullScreen() {
     // The frame the desktop draws now is the one a window fitted after full screen gets.
-    const QRect client = window_.geometry();
-    const QRect outer = window_.frameGeometry();
-    decorations_ = QMargins(client.left() - outer.left(), client.top() - outer.top(),
-                            outer.right() - client.right(), outer.bottom() - client.bottom());
+    rememberDecorations();
     sizeHeldSince_.invalidate();
 }
 

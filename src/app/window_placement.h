@@ -69,6 +69,7 @@ protected:
 private:
     void show();
     void placeAtLaunch();
+    void rememberDecorations();
     QRect fittedFrame(QSizeF size) const;
     void resizeFrom(QSize current, const QRect &fitted);
     void placeAgain(QSize size);
