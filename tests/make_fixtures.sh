@@ -20,6 +20,11 @@ ff clip.avi $clip -c:v mpeg4
 ff clip.mkv $clip -c:v libx264 -preset ultrafast
 ff full-hd.mp4 -f lavfi -i testsrc=size=1920x1080:rate=25:duration=1 -pix_fmt yuv420p \
     -c:v libx264 -preset ultrafast
+# Wider than clip.mp4 but not taller, and taller but not wider.
+ff wide.mp4 -f lavfi -i testsrc=size=1200x200:rate=5:duration=1 -pix_fmt yuv420p \
+    -c:v libx264 -preset ultrafast
+ff tall.mp4 -f lavfi -i testsrc=size=240x900:rate=5:duration=1 -pix_fmt yuv420p \
+    -c:v libx264 -preset ultrafast
 # 320x240 stored, shown a quarter turn rotated: 240x320. ffmpeg only keeps the tag on a copy.
 ff rotated.mp4 -i clip.mp4 -c copy -metadata:s:v:0 rotate=90
 

@@ -1,12 +1,13 @@
 #!/bin/sh
-# Runs a test program as a client of a headless Wayland compositor (weston) of its own.
+# Runs a test program as a client of a headless Wayland compositor (weston) of its own, whose
+# debug protocol lets the test read its scene graph (weston-debug).
 # Usage: on_weston.sh PROGRAM [ARGUMENTS...]
 set -eu
 runtime=${XDG_RUNTIME_DIR:?needs XDG_RUNTIME_DIR}
 socket="sonavel-weston-$$"
 log=$(mktemp)
 weston --backend=headless-backend.so --socket="$socket" --width=1440 --height=900 \
-    --idle-time=0 >"$log" 2>&1 &
+    --idle-time=0 --debug >"$log" 2>&1 &
 compositor=$!
 trap 'kill "$compositor" 2>/dev/null; wait "$compositor" 2>/dev/null; rm -f "$log"' EXIT
 

@@ -225,7 +225,9 @@ bool AppDelegate::eventFilter(QObject *watched, QEvent *event) {
         const bool wasFullScreen = isInCustomFullScreen();
         customFullScreen_.windowStateChanged(*window_);
         if (wasFullScreen && !isInCustomFullScreen()) {
-            keepWindowedSize();
+            // Once this change has gone through: the fit may show the window anew.
+            QMetaObject::invokeMethod(this, &AppDelegate::fitOnLeavingFullScreen,
+                                      Qt::QueuedConnection);
             announceFullScreen();
         }
     }
@@ -236,10 +238,11 @@ void AppDelegate::enterCustomFullScreen() {
     if (!window_ || isInCustomFullScreen())
         return;
     loadAtFullScreen_ = playerManager_->loadSerial();
+    filmInFullScreen_.reset();
     // A windowed size still held against late answers is the one to come back to, and would
     // fight the full screen's if still held.
     const std::optional<QSize> windowedSize = placement_->heldSize();
-    placement_->releaseSize();
+    placement_->beginFullScreen();
     customFullScreen_.enter(*window_, windowedSize);
     announceFullScreen();
 }
@@ -248,7 +251,7 @@ void AppDelegate::exitCustomFullScreen() {
     if (!window_ || !isInCustomFullScreen())
         return;
     customFullScreen_.exit(*window_);
-    keepWindowedSize();
+    fitOnLeavingFullScreen();
     announceFullScreen();
 }
 
@@ -261,10 +264,16 @@ void AppDelegate::announceFullScreen() {
                            L.get(isInCustomFullScreen() ? u"fullScreenOn" : u"fullScreenOff"));
 }
 
-void AppDelegate::keepWindowedSize() {
-    // The compositor's answer to leaving may come with another size than the one given back.
-    if (window_system::desktopPlacesWindows() && savedWindowFrame())
-        placement_->holdSize(savedWindowFrame()->size());
+void AppDelegate::fitOnLeavingFullScreen() {
+    if (!window_ || isInCustomFullScreen() || !savedWindowFrame())
+        return;
+    // The window fits what plays now, not the film it was last fitted to (a song is not fitted).
+    std::optional<QSizeF> film = std::exchange(filmInFullScreen_, std::nullopt);
+    if (!playerManager_->isVideo())
+        film.reset();
+    if (const std::optional<QRect> fitted =
+            placement_->endFullScreen(savedWindowFrame()->size(), film))
+        customFullScreen_.setSavedWindowFrame(*fitted);
 }
 
 void AppDelegate::toggleCustomFullScreen() {
@@ -280,7 +289,11 @@ void AppDelegate::saveWindowPosition() {
 }
 
 void AppDelegate::resizeAndPositionWindow(QSizeF size, bool isVideo) {
-    // In full screen the window keeps the screen; leaving gives back the frame from before.
-    if (window_ && isVideo && !isInCustomFullScreen())
+    if (!window_ || !isVideo)
+        return;
+    // In full screen the window keeps the screen; it is fitted on leaving.
+    if (isInCustomFullScreen())
+        filmInFullScreen_ = size;
+    else
         placement_->fitToVideo(size);
 }

@@ -83,7 +83,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void keepWindowedSize();
+    void fitOnLeavingFullScreen();
     void announceFullScreen();
     bool isFilmLoading() const;
     void playPendingHandOver();
@@ -111,6 +111,8 @@ private:
     CustomFullScreen customFullScreen_;
     // What was loaded when full screen began.
     quint64 loadAtFullScreen_ = 0;
+    // The size of a film that began in full screen, to fit the window to on leaving.
+    std::optional<QSizeF> filmInFullScreen_;
     QPointer<ContentView> contentView_;
     QPointer<WindowPlacement> placement_;
     QUrl pendingHandOver_;

@@ -24,6 +24,8 @@ public:
     // The desktop may take the window out of full screen by itself (a key of its own, say):
     // then Sonavel leaves its mode too.
     void windowStateChanged(QMainWindow &window);
+    // What leaving gives the window back, fitted meanwhile to another film.
+    void setSavedWindowFrame(const QRect &frame) { savedWindowFrame_ = frame; }
     // Whether a state was asked for so recently that the window system may not have answered.
     bool isAwaitingAnswer() const;
 

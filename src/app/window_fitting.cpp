@@ -40,6 +40,10 @@ QRectF fitWindowFrame(QSizeF mediaSize, const QRectF &visibleFrame) {
     return QRectF(x, y, width, frameHeight);
 }
 
+bool windowGrows(QSize current, QSize wanted) {
+    return wanted.width() > current.width() || wanted.height() > current.height();
+}
+
 std::optional<QRect> placeStoredFrame(const QRectF &stored, const QList<QRect> &usableAreas) {
     const QRect *best = nullptr;
     double bestOverlap = 0;

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QRect>
 #include <QRectF>
+#include <QSize>
 #include <QSizeF>
 
 #include <optional>
@@ -11,6 +12,10 @@
 // at its own size (shrunk uniformly when too large, never enlarged) with room for the
 // transport bar below it, centred, and kept off the area's edges.
 QRectF fitWindowFrame(QSizeF mediaSize, const QRectF &visibleFrame);
+
+// Whether a window of `current` size must grow, in either direction, to be `wanted`: on Wayland
+// it then grows from where the desktop placed it, and may reach past the output.
+bool windowGrows(QSize current, QSize wanted);
 
 // Where a remembered window frame goes among the screens' usable areas: on the area it overlaps
 // most, shrunk to fit it and moved wholly onto it. nullopt when it overlaps none (the window is

@@ -110,38 +110,76 @@ void WindowPlacement::placeAtLaunch() {
         window_.setGeometry(centredOn(*screen, window_.size().expandedTo(minimum)));
 }
 
-void WindowPlacement::fitToVideo(QSizeF size) {
+QRect WindowPlacement::fittedFrame(QSizeF size) const {
     QScreen *screen = window_.screen();
     if (!screen)
         screen = QGuiApplication::primaryScreen();
     if (!screen)
-        return;
-    // Fit the client area within the usable area less the window manager's decorations, so
-    // that the title bar stays on screen too.
-    const QRect client = window_.geometry();
-    const QRect outer = window_.frameGeometry();
-    const QMargins decorations(client.left() - outer.left(), client.top() - outer.top(),
-                               outer.right() - client.right(), outer.bottom() - client.bottom());
+        return window_.geometry();
     // The menu bar sits in the window here, above the content: the video gets the room the
     // fit gives it, and the window is that much taller. (Not yet visible before the first show.)
     const QWidget *menuBar = window_.menuWidget();
     const int menuHeight = menuBar && !menuBar->isHidden() ? menuBar->sizeHint().height() : 0;
+    // Fit the client area within the usable area less the window manager's decorations, so
+    // that the title bar stays on screen too.
     const QRectF usable =
-        screen->availableGeometry().marginsRemoved(decorations).adjusted(0, menuHeight, 0, 0);
-    const QRect fitted = fitWindowFrame(size, usable).toRect().adjusted(0, -menuHeight, 0, 0);
-    const bool shown = window_.isVisible();
-    if (!shown)
+        screen->availableGeometry().marginsRemoved(decorations_).adjusted(0, menuHeight, 0, 0);
+    return fitWindowFrame(size, usable).toRect().adjusted(0, -menuHeight, 0, 0);
+}
+
+void WindowPlacement::rememberDecorations() {
+    const QRect client = window_.geometry();
+    const QRect outer = window_.frameGeometry();
+    decorations_ = QMargins(client.left() - outer.left(), client.top() - outer.top(),
+                            outer.right() - client.right(), outer.bottom() - client.bottom());
+}
+
+void WindowPlacement::fitToVideo(QSizeF size) {
+    if (!window_.isFullScreen())
+        rememberDecorations();
+    if (!window_.isVisible())
         fittedBeforeShow_ = true;
-    const bool grows = fitted.width() > window_.width() || fitted.height() > window_.height();
-    if (!window_system::desktopPlacesWindows())
-        window_.setGeometry(fitted);
-    else if (shown && grows && isAsSonavelLeftIt())
-        placeAgain(fitted.size());
-    else
-        holdSize(fitted.size());
+    resizeFrom(window_.size(), fittedFrame(size));
     saveFrame();
     if (isWaitingForFilm())
         show();
+}
+
+void WindowPlacement::resizeFrom(QSize current, const QRect &fitted) {
+    if (!window_system::desktopPlacesWindows())
+        window_.setGeometry(fitted);
+    else if (window_.isVisible() && window_.windowState() == Qt::WindowNoState &&
+             windowGrows(current, fitted.size()))
+        placeAgain(fitted.size());
+    else
+        holdSize(fitted.size());
+}
+
+void WindowPlacement::beginFullScreen() {
+    // The frame the desktop draws now is the one a window fitted after full screen gets.
+    rememberDecorations();
+    sizeHeldSince_.invalidate();
+}
+
+std::optional<QRect> WindowPlacement::endFullScreen(QSize windowed, std::optional<QSizeF> film) {
+    const std::optional<QRect> fitted = film ? std::optional(fittedFrame(*film)) : std::nullopt;
+    const QSize size = fitted ? fitted->size() : windowed;
+    if (!window_system::desktopPlacesWindows()) {
+        if (fitted)
+            window_.setGeometry(*fitted);
+    } else if (window_.isVisible() &&
+               (windowGrows(windowed, size) || !window_system::desktopRaisesOnRequest())) {
+        // Grown past the window the desktop knew before full screen, it is placed anew; and
+        // where the desktop restacks a window only as it is shown, it would otherwise stay in
+        // the full screen's layer, above the panel and every other window.
+        placeAgain(size);
+    } else {
+        // The compositor's answer to leaving may come with another size than the one given.
+        holdSize(size);
+    }
+    if (fitted)
+        saveFrame();
+    return fitted;
 }
 
 void WindowPlacement::placeAgain(QSize size) {
@@ -150,7 +188,17 @@ void WindowPlacement::placeAgain(QSize size) {
     window_.hide();
     holdSize(size);
     window_.show();
+    keepDialogsWithTheWindow();
     reexposeOnceShown();
+}
+
+void WindowPlacement::keepDialogsWithTheWindow() {
+    // The desktop forgets a dialog's parent when the parent's window goes: told again, it keeps
+    // the dialog above the window it belongs to (and a modal one where the user can answer it).
+    for (QWidget *child : window_.findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (child->isWindow() && child->isVisible())
+            window_system::setParentWindow(*child, window_);
+    }
 }
 
 void WindowPlacement::reexposeOnceShown() {
@@ -183,12 +231,6 @@ void WindowPlacement::reexposeNativeChildren() {
             child->show();
         }
     }
-}
-
-bool WindowPlacement::isAsSonavelLeftIt() const {
-    // A window the user resized (or the desktop maximised) is theirs: it is resized as asked,
-    // never taken away and placed again.
-    return window_.windowState() == Qt::WindowNoState && window_.size() == heldSize_;
 }
 
 std::optional<QSize> WindowPlacement::heldSize() const {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QMargins>
 #include <QObject>
+#include <QRect>
 #include <QSize>
 #include <QSizeF>
 #include <QTimer>
@@ -35,6 +37,12 @@ public:
 
     // The video's own size, shrunk to fit the usable area with room for the transport bar.
     void fitToVideo(QSizeF size);
+    // Full screen begins: the size is the desktop's until it ends.
+    void beginFullScreen();
+    // Full screen has ended: the window is `windowed` again, or, when another film began
+    // meanwhile, fitted to `film` as though it had been handed over to that window; then the
+    // frame it is given comes back.
+    std::optional<QRect> endFullScreen(QSize windowed, std::optional<QSizeF> film);
     // Stores the window's frame under "windowFrame". Where the desktop places windows only the
     // size is the window's; the position stays whatever an X11 session last stored.
     void saveFrame();
@@ -43,8 +51,6 @@ public:
     void holdSize(QSize size);
     // The size given and still held, if any: what the window is about to be again.
     std::optional<QSize> heldSize() const;
-    // The size is the desktop's again (full screen begins).
-    void releaseSize() { sizeHeldSince_.invalidate(); }
     // Whether another size now would be asked away (for lateResizeMs after holdSize).
     bool holdsSize() const {
         return sizeHeldSince_.isValid() && sizeHeldSince_.elapsed() < lateResizeMs;
@@ -63,8 +69,11 @@ protected:
 private:
     void show();
     void placeAtLaunch();
+    void rememberDecorations();
+    QRect fittedFrame(QSizeF size) const;
+    void resizeFrom(QSize current, const QRect &fitted);
     void placeAgain(QSize size);
-    bool isAsSonavelLeftIt() const;
+    void keepDialogsWithTheWindow();
     void reexposeNativeChildren();
     void reexposeOnceShown();
 
@@ -80,4 +89,7 @@ private:
     // The size Sonavel last gave the window, and since when it is held against late answers.
     QSize heldSize_;
     QElapsedTimer sizeHeldSince_;
+    // What the desktop draws around the window when it is not in full screen (where it draws
+    // nothing), as last seen.
+    QMargins decorations_;
 };

@@ -1,8 +1,11 @@
 #include "desktop/window_system.h"
 
+#include "xdg-shell-client-protocol.h"
+
 #include <QGuiApplication>
 #include <QWidget>
 #include <QWindow>
+#include <qpa/qplatformnativeinterface.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -99,6 +102,50 @@ void bringForwardOnWayland(QWidget &window, const QByteArray &token) {
     qunsetenv("XDG_ACTIVATION_TOKEN");
 }
 
+xdg_toplevel *toplevelOf(QWidget &window) {
+    QWindow *handle = window.windowHandle();
+    if (!handle || !handle->handle())
+        return nullptr;
+    return static_cast<xdg_toplevel *>(
+        QGuiApplication::platformNativeInterface()->nativeResourceForWindow("xdg_toplevel",
+                                                                            handle));
+}
+
+wl_display *waylandDisplay() {
+    return static_cast<wl_display *>(
+        QGuiApplication::platformNativeInterface()->nativeResourceForIntegration("wl_display"));
+}
+
+// Whether the compositor has a global of `interface`, asked on a queue of Sonavel's own: Qt's
+// queue and its event thread are left alone.
+bool compositorOffers(const char *interface) {
+    wl_display *display = waylandDisplay();
+    if (!display)
+        return false;
+    wl_event_queue *queue = wl_display_create_queue(display);
+    auto *wrapper = static_cast<wl_display *>(wl_proxy_create_wrapper(display));
+    wl_proxy_set_queue(reinterpret_cast<wl_proxy *>(wrapper), queue);
+    wl_registry *registry = wl_display_get_registry(wrapper);
+    wl_proxy_wrapper_destroy(wrapper);
+    struct Search {
+        const char *interface;
+        bool found = false;
+    } search{interface};
+    static const wl_registry_listener listener{
+        .global =
+            [](void *data, wl_registry *, uint32_t, const char *offered, uint32_t) {
+                auto *search = static_cast<Search *>(data);
+                search->found = search->found || std::strcmp(offered, search->interface) == 0;
+            },
+        .global_remove = [](void *, wl_registry *, uint32_t) {},
+    };
+    wl_registry_add_listener(registry, &listener, &search);
+    wl_display_roundtrip_queue(display, queue);
+    wl_registry_destroy(registry);
+    wl_event_queue_destroy(queue);
+    return search.found;
+}
+
 } // namespace
 
 bool desktopPlacesWindows() {
@@ -125,6 +172,26 @@ void bringForward(QWidget &window, const QByteArray &activationToken) {
         bringForwardOnX11(window, activationToken);
     else
         window.activateWindow();
+}
+
+void setParentWindow(QWidget &dialog, QWidget &parent) {
+    if (!desktopPlacesWindows())
+        return;
+    xdg_toplevel *child = toplevelOf(dialog);
+    xdg_toplevel *toplevel = toplevelOf(parent);
+    if (!child || !toplevel || child == toplevel)
+        return;
+    xdg_toplevel_set_parent(child, toplevel);
+    // Qt's own requests go out as its event thread flushes; this one is Sonavel's.
+    if (wl_display *display = waylandDisplay())
+        wl_display_flush(display);
+}
+
+bool desktopRaisesOnRequest() {
+    if (!desktopPlacesWindows())
+        return true;
+    static const bool offered = compositorOffers("xdg_activation_v1");
+    return offered;
 }
 
 } // namespace window_system

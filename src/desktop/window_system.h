@@ -23,4 +23,13 @@ std::optional<quint32> startupIdTime(QByteArrayView startupId);
 // otherwise as the platform allows a client to ask.
 void bringForward(QWidget &window, const QByteArray &activationToken = {});
 
+// Whether a client may ask the Wayland compositor to bring a window forward (it offers
+// xdg-activation). One that does not (weston) restacks a window only as it is shown.
+bool desktopRaisesOnRequest();
+
+// Tells the desktop again that `dialog` belongs to `parent`: on Wayland it forgets that when the
+// parent's window is hidden, and a dialog without a parent may sit under it. (On X11 the
+// window manager keeps it.)
+void setParentWindow(QWidget &dialog, QWidget &parent);
+
 } // namespace window_system

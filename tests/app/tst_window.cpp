@@ -11,6 +11,7 @@
 #include "playback/player_manager.h"
 #include "support/kwin_windows.h"
 #include "support/test_support.h"
+#include "support/weston_scene.h"
 #include "views/open_panel.h"
 #include "views/style.h"
 #include "views/symbols.h"
@@ -200,6 +201,11 @@ private Q_SLOTS:
         // Too narrow a screen for the allowances: the frame is clamped in from the left edge.
         const QRectF tiny = fitWindowFrame({320, 240}, {0, 0, 30, 200});
         QVERIFY(tiny.width() <= 0);
+        // Wider or taller, it grows: on Wayland it is then placed anew.
+        QVERIFY(windowGrows({640, 445}, {1200, 285}));
+        QVERIFY(windowGrows({1200, 285}, {240, 900}));
+        QVERIFY(!windowGrows({1200, 285}, {1200, 285}));
+        QVERIFY(!windowGrows({1200, 900}, {640, 445}));
     }
 
     void frameTextRoundTripsAndRejectsNonsense() {
@@ -517,21 +523,114 @@ private Q_SLOTS:
         shown = placed(delegate->window(), whole);
         QVERIFY2(shown && whole(*shown), qPrintable(describe(shown)));
 
-        // Full screen covers the output; leaving gives the windowed size back, still whole.
+        // Full screen covers the output; leaving gives the windowed frame back where it was.
         const QSize windowed = delegate->window()->size();
-        delegate->enterCustomFullScreen();
-        shown = kwin::waitForWindow(
-            pid,
-            [](const kwin::Window &placed) {
-                return placed.fullScreen && placed.frame == placed.output.geometry;
-            },
-            timeoutMs);
-        QVERIFY2(shown && shown->fullScreen, qPrintable(describe(shown)));
-        QCOMPARE(shown->frame, shown->output.geometry);
+        const QRect where = shown->frame;
+        const auto enterFullScreen = [&] {
+            delegate->enterCustomFullScreen();
+            shown = kwin::waitForWindow(
+                pid,
+                [](const kwin::Window &placed) {
+                    return placed.fullScreen && placed.frame == placed.output.geometry;
+                },
+                timeoutMs);
+            QVERIFY2(shown && shown->fullScreen, qPrintable(describe(shown)));
+        };
+        enterFullScreen();
         delegate->exitCustomFullScreen();
         QTRY_COMPARE_WITH_TIMEOUT(delegate->window()->size(), windowed, timeoutMs);
+        shown = placed(delegate->window(), [&](const kwin::Window &placed) {
+            return whole(placed) && placed.frame == where;
+        });
+        QVERIFY2(shown && shown->frame == where, qPrintable(describe(shown)));
+
+        // Another film handed over in full screen: leaving, by Sonavel's hand or the desktop's,
+        // fits the window to it, placed anew, whole, when it grows.
+        for (const bool desktopEnds : {false, true}) {
+            enterFullScreen();
+            const QString film = desktopEnds ? "tall.mp4" : "clip.mp4";
+            delegate->openFileHandedOver(QUrl::fromLocalFile(test_support::fixture(film)));
+            QTRY_VERIFY_WITH_TIMEOUT(
+                delegate->playerManager()->fileName() == film &&
+                    delegate->playerManager()->player() &&
+                    !delegate->playerManager()->player()->presentationSize().isEmpty(),
+                timeoutMs);
+            QCoreApplication::processEvents();
+            // Not so soon that it could be a late answer to entering.
+            QTRY_VERIFY_WITH_TIMEOUT(!delegate->customFullScreen().isAwaitingAnswer(), timeoutMs);
+            if (desktopEnds)
+                QVERIFY(kwin::endFullScreen(pid));
+            else
+                delegate->exitCustomFullScreen();
+            QTRY_VERIFY_WITH_TIMEOUT(!delegate->isInCustomFullScreen(), timeoutMs);
+            const auto fitsFilm = [&](QSize size) {
+                return desktopEnds ? size.height() > size.width()
+                                   : size.width() > size.height() && size.width() < 600;
+            };
+            QTRY_VERIFY_WITH_TIMEOUT(fitsFilm(delegate->window()->size()), timeoutMs);
+            shown = placed(delegate->window(), whole);
+            QVERIFY2(shown && whole(*shown) && fitsFilm(shown->frame.size()),
+                     qPrintable(describe(shown)));
+        }
+
+        // Films that need a wider but not taller window, then a taller but not wider one.
+        for (const QString film : {"wide.mp4", "tall.mp4"}) {
+            const QSize before = delegate->window()->size();
+            delegate->openFileHandedOver(QUrl::fromLocalFile(test_support::fixture(film)));
+            QTRY_VERIFY_WITH_TIMEOUT(film == "wide.mp4"
+                                         ? delegate->window()->width() > before.width() + 300
+                                         : delegate->window()->height() > before.height() + 300,
+                                     timeoutMs);
+            shown = placed(delegate->window(), whole);
+            QVERIFY2(shown && whole(*shown), qPrintable(describe(shown) + " for " + film));
+        }
+
+        // Moved and resized by the user where a larger film would reach past the output: grown,
+        // the window is placed anew, whole.
+        const QRect moved(760, 560, 480, 340);
+        auto *placement = delegate->findChild<WindowPlacement *>();
+        QTRY_VERIFY_WITH_TIMEOUT(!placement->holdsSize(), timeoutMs);
+        QVERIFY(kwin::moveWindow(pid, moved));
+        shown = kwin::waitForWindow(
+            pid, [&](const kwin::Window &placed) { return placed.frame == moved; }, timeoutMs);
+        QVERIFY2(shown && shown->frame == moved, qPrintable(describe(shown)));
+        delegate->openFileHandedOver(QUrl::fromLocalFile(test_support::fixture("full-hd.mp4")));
+        QTRY_VERIFY_WITH_TIMEOUT(delegate->window()->width() > 1000, timeoutMs);
         shown = placed(delegate->window(), whole);
         QVERIFY2(shown && whole(*shown), qPrintable(describe(shown)));
+    }
+
+    // On every desktop, full screen left with another film than it began with gives a window
+    // for the film that plays, not for the one before.
+    void leavingFullScreenFitsWhatPlaysNow() {
+        auto delegate = launch({"sonavel", test_support::fixture("full-hd.mp4")});
+        QMainWindow *window = delegate->window();
+        QTRY_VERIFY_WITH_TIMEOUT(window->isVisible() && window->width() > 1000, timeoutMs);
+        delegate->enterCustomFullScreen();
+        delegate->openFileHandedOver(QUrl::fromLocalFile(test_support::fixture("tall.mp4")));
+        PlayerManager *manager = delegate->playerManager();
+        QTRY_VERIFY_WITH_TIMEOUT(manager->fileName() == "tall.mp4" && manager->player() &&
+                                     !manager->player()->presentationSize().isEmpty(),
+                                 timeoutMs);
+        QCoreApplication::processEvents();
+        QVERIFY(delegate->isInCustomFullScreen());
+        delegate->exitCustomFullScreen();
+        QTRY_VERIFY_WITH_TIMEOUT(window->height() > window->width() && window->height() > 600,
+                                 timeoutMs);
+        if (positionsAreSonavels())
+            QVERIFY(window->screen()->availableGeometry().contains(window->geometry()));
+        // What it is fitted to now is what full screen gives back next time; on weston, the
+        // window leaves the full screen's layer too.
+        const qint64 pid = QCoreApplication::applicationPid();
+        delegate->enterCustomFullScreen();
+        QCOMPARE(delegate->savedWindowFrame()->size(), window->size());
+        const bool weston = weston::inFullScreenLayer(pid).has_value();
+        if (weston)
+            QTRY_VERIFY_WITH_TIMEOUT(weston::inFullScreenLayer(pid) == true, timeoutMs);
+        delegate->exitCustomFullScreen();
+        QTRY_VERIFY_WITH_TIMEOUT(window->height() > window->width(), timeoutMs);
+        if (weston)
+            QTRY_VERIFY_WITH_TIMEOUT(weston::inFullScreenLayer(pid) == false, timeoutMs);
     }
 
     void largeVideoIsShrunkToTheScreen() {

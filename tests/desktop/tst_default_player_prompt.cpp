@@ -1,15 +1,20 @@
+#include "app/app_delegate.h"
 #include "desktop/default_player_prompt.h"
+#include "playback/player_manager.h"
+#include "support/kwin_windows.h"
 #include "support/test_support.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTimer>
 
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
@@ -147,6 +152,68 @@ private Q_SLOTS:
         suppressed.checkDefaultPlayer();
         QCOMPARE(suppressed.lookups(), 0);
         QVERIFY(!quiet.wait(DefaultPlayerPrompt::delayMs + 500));
+    }
+
+    // A film that needs a larger window has the window placed anew (hidden and shown again on
+    // Wayland): the question asked meanwhile stays its dialog, above it, through films handed
+    // over and full screen entered and left, and a song that ends full screen.
+    void questionStaysAboveItsWindow() {
+        AppDelegate delegate({"sonavel", test_support::fixture("clip.mp4")},
+                             test_support::headlessEngine());
+        delegate.applicationDidFinishLaunching();
+        QMainWindow *window = delegate.window();
+        const PlayerManager &manager = *delegate.playerManager();
+        QStringList standing;
+        bool answered = false;
+        // Checked once the question is answered.
+        const auto play = [&](const QString &name) {
+            delegate.openFileHandedOver(QUrl::fromLocalFile(test_support::fixture(name)));
+            (void)QTest::qWaitFor(
+                [&] {
+                    return manager.fileName() == name && manager.player() &&
+                           (!manager.isVideo() || !manager.player()->presentationSize().isEmpty());
+                },
+                timeoutMs);
+        };
+        const auto look = [&] {
+            (void)QTest::qWaitForWindowExposed(window, timeoutMs);
+            std::optional<QString> said;
+            if (kwin::isRunning()) {
+                const qint64 pid = QCoreApplication::applicationPid();
+                (void)QTest::qWaitFor(
+                    [&] { return (said = kwin::dialogStanding(pid)) == "child,above"; }, timeoutMs);
+            }
+            standing << said.value_or("child,above");
+        };
+        delegate.defaultPlayerPrompt()->setRunner([&](QMessageBox &box) {
+            QTimer::singleShot(0, &box, [&] {
+                const int before = window->height();
+                play("tall.mp4");
+                (void)QTest::qWaitFor([&] { return window->height() > before + 300; }, timeoutMs);
+                look();
+                const QStringList steps{"clip.mp4",    "full-hd.mp4", "on",       "off",
+                                        "full-hd.mp4", "on",          "tall.mp4", "off",
+                                        "full-hd.mp4", "on",          "tone.mp3"};
+                for (const QString &step : steps) {
+                    if (step == "on")
+                        delegate.enterCustomFullScreen();
+                    else if (step == "off")
+                        delegate.exitCustomFullScreen();
+                    else
+                        play(step);
+                }
+                (void)QTest::qWaitFor([&] { return !window->isFullScreen(); }, timeoutMs);
+                look();
+                answered = box.isVisible() && QApplication::activeModalWidget() == &box;
+                box.reject();
+            });
+            box.exec();
+            return box.clickedButton();
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(answered, 6 * timeoutMs);
+        QCOMPARE(manager.fileName(), QStringLiteral("tone.mp3"));
+        QVERIFY(!delegate.isInCustomFullScreen());
+        QCOMPARE(standing, QStringList({"child,above", "child,above"}));
     }
 
     void installedApplicationIsOfferedForItsTypes() {

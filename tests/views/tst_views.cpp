@@ -450,7 +450,7 @@ private Q_SLOTS:
         else
             window().setGeometry(QRect(100, 120, 640, 400));
         QTRY_COMPARE(window().size(), QSize(640, 400));
-        const QRect before = window().geometry();
+        QRect before = window().geometry();
         delegate->exitCustomFullScreen();
         QCOMPARE(window().geometry(), before);
 
@@ -476,11 +476,13 @@ private Q_SLOTS:
         QCOMPARE(surface->winId(), surfaceId);
         QCOMPARE(window().windowHandle(), mainWindow);
 
-        // Escape, with modifiers too, leaves, and the windowed frame comes back.
+        // Escape, with modifiers too, leaves, and the window is fitted to the film now playing.
         QTest::keyClick(&window(), Qt::Key_Escape, Qt::ShiftModifier);
         QVERIFY(!delegate->isInCustomFullScreen());
         QVERIFY(!(window().windowState() & Qt::WindowFullScreen));
         QVERIFY(window().menuWidget()->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(window().width() < before.width(), timeoutMs);
+        before = *delegate->savedWindowFrame();
         QTRY_COMPARE_WITH_TIMEOUT(window().size(), before.size(), timeoutMs);
         if (!window_system::desktopPlacesWindows())
             QCOMPARE(window().geometry(), before);
