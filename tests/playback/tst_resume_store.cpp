@@ -1,7 +1,6 @@
 #include "playback/resume_rule.h"
 #include "playback/resume_store.h"
 #include "support/test_support.h"
-#include "views/time_text.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -53,13 +52,6 @@ private Q_SLOTS:
         QFETCH(double, duration);
         QFETCH(Verdict, verdict);
         QCOMPARE(resume_rule::onLeaving(position, duration), verdict);
-    }
-
-    void offeredTimesCountHours() {
-        QCOMPARE(clockString(5025.9), QStringLiteral("1:23:45"));
-        QCOMPARE(clockString(3600), QStringLiteral("1:00:00"));
-        QCOMPARE(clockString(3599), QStringLiteral("59:59"));
-        QCOMPARE(clockString(std::numeric_limits<double>::infinity()), QStringLiteral("0:00"));
     }
 
     void positionsOutliveTheRunPrivately() {
