@@ -8,6 +8,15 @@
 
 #include <QApplication>
 
+#include <algorithm>
+
+namespace {
+
+// Between the offer and the picture's edges.
+constexpr int margin = 16;
+
+} // namespace
+
 ResumeOffer::ResumeOffer(PlayerManager &playerManager, QWidget *parent, Placement placement)
     : QPushButton(parent), playerManager_(playerManager), area_(parent), placement_(placement) {
     if (placement_ == Placement::overPicture) {
@@ -52,7 +61,8 @@ void ResumeOffer::redraw() {
     }
     if (placement_ == Placement::overPicture)
         placeOverPicture();
-    if (!isVisible()) {
+    // Once per offer, though the window may not be shown yet.
+    if (isHidden()) {
         show();
         raise();
         // Said as a new song is, wherever the focus is.
@@ -65,7 +75,6 @@ void ResumeOffer::showText() {
     if (placement_ == Placement::inColumn)
         return;
     // A picture narrower than the offer shows it shortened, never cut off at its edges.
-    constexpr int margin = 16;
     const int room = std::max(area_->width() - 2 * margin, 0);
     const int surplus = sizeHint().width() - room;
     if (surplus > 0)
@@ -75,7 +84,6 @@ void ResumeOffer::showText() {
 }
 
 void ResumeOffer::placeOverPicture() {
-    constexpr int margin = 16;
     const QRect picture = area_->rect();
     const QSize wanted = sizeHint().boundedTo(picture.size());
     const int left = std::min(margin, (picture.width() - wanted.width()) / 2);
@@ -93,7 +101,7 @@ bool ResumeOffer::eventFilter(QObject *watched, QEvent *event) {
 
 void ResumeOffer::hideEvent(QHideEvent *event) {
     QPushButton::hideEvent(event);
-    if (!hasFocus())
+    if (window()->focusWidget() != this)
         return;
     // Qt would hand the keys to the next control in the Tab order (the time slider, where the
     // arrows seek rather than change the volume): back to where they were instead.

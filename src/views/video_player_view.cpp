@@ -86,16 +86,19 @@ protected:
     }
 
 private:
-    // A press on the overlay, and everything until its release, is the overlay's.
+    // A press on the overlay, and the pointer's moves until its release, are the overlay's.
     bool passToOverlay(QMouseEvent *event) {
-        const QPoint inView = view_.mapFromGlobal(event->globalPosition()).toPoint();
-        QWidget *target = overlayHeld_ ? overlayHeld_.data() : view_.overlayAt(inView);
+        QWidget *target = overlayHeld_;
+        if (event->type() == QEvent::MouseButtonPress ||
+            event->type() == QEvent::MouseButtonDblClick) {
+            target = view_.overlayAt(view_.mapFromGlobal(event->globalPosition()).toPoint());
+            overlayHeld_ = target;
+        } else if (event->type() == QEvent::MouseButtonRelease &&
+                   event->buttons() == Qt::NoButton) {
+            overlayHeld_ = nullptr;
+        }
         if (!target)
             return false;
-        if (event->type() == QEvent::MouseButtonPress)
-            overlayHeld_ = target;
-        else if (event->type() == QEvent::MouseButtonRelease && event->buttons() == Qt::NoButton)
-            overlayHeld_ = nullptr;
         QMouseEvent copy(event->type(), target->mapFromGlobal(event->globalPosition()),
                          event->scenePosition(), event->globalPosition(), event->button(),
                          event->buttons(), event->modifiers());

@@ -648,7 +648,7 @@ private Q_SLOTS:
         QTest::mouseClick(video->surface(), Qt::LeftButton, {}, offer->geometry().center());
         QTRY_VERIFY_WITH_TIMEOUT(manager().currentTime() >= 120, timeoutMs);
         QTRY_VERIFY_WITH_TIMEOUT(!offer->isVisible(), timeoutMs);
-        QVERIFY(content().hasFocus());
+        QCOMPARE(window().focusWidget(), &content());
 
         // One Tab from the window's own keys reaches it, and Enter takes it, as it does
         // wherever the focus is in the content; the keys then go back to the window.
@@ -689,10 +689,12 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(manager().currentTime() >= 150, timeoutMs);
         QTRY_VERIFY_WITH_TIMEOUT(!offer->isVisible(), timeoutMs);
         QVERIFY(manager().isPlaying());
-        QVERIFY(content().hasFocus());
+        QCOMPARE(window().focusWidget(), &content());
 
         // Reached with Tab from the playlist, Space takes it; gone by itself, it gives the keys
         // back to the playlist.
+        if (!test_support::focusWindow(window()))
+            QSKIP("this compositor has no keyboard to focus the window with");
         for (const bool press : {true, false}) {
             manager().loadMedia(fixtureUrl("tone.mp3"));
             manager().loadMedia(talk);
