@@ -7,6 +7,7 @@
 #include "views/time_text.h"
 
 #include <QApplication>
+#include <QShowEvent>
 
 #include <algorithm>
 
@@ -61,12 +62,9 @@ void ResumeOffer::redraw() {
     }
     if (placement_ == Placement::overPicture)
         placeOverPicture();
-    // Once per offer, though the window may not be shown yet.
     if (isHidden()) {
         show();
         raise();
-        // Said as a new song is, wherever the focus is.
-        accessibility::say(this, fullText_);
     }
 }
 
@@ -97,6 +95,14 @@ bool ResumeOffer::eventFilter(QObject *watched, QEvent *event) {
         placeOverPicture();
     }
     return QPushButton::eventFilter(watched, event);
+}
+
+void ResumeOffer::showEvent(QShowEvent *event) {
+    QPushButton::showEvent(event);
+    // Said as a new song is, wherever the focus is, once it can be seen: the window may show
+    // after the file is opened.
+    if (!event->spontaneous())
+        accessibility::say(this, fullText_);
 }
 
 void ResumeOffer::hideEvent(QHideEvent *event) {

@@ -311,7 +311,13 @@ class ScreenReaderTest(unittest.TestCase):
         events = Events("object:state-changed:showing")
         self.addCleanup(events.close)
         film, state = film_left_at(self.folder, 120)
-        self.sonavel = Sonavel(self.player, [film], state=state)
+        self.sonavel = Sonavel(self.player, [os.path.join(self.folder, "a.mp3")], state=state)
+        self.sonavel.control("push button", "Pause")
+        # Opened in the running player, as the desktop's media controls open a file.
+        subprocess.run(["dbus-send", "--session", "--print-reply",
+                        "--dest=org.mpris.MediaPlayer2.sonavel", "/org/mpris/MediaPlayer2",
+                        "org.mpris.MediaPlayer2.Player.OpenUri", "string:file://" + film],
+                       check=True, stdout=subprocess.DEVNULL)
         events.wait(lambda kind, role, name, detail: role == "notification"
                     and name == "Continue from 2:00", "the offer said")
         # In the window, where the reader finds it.
