@@ -8,8 +8,9 @@ class PlayerManager;
 // "Continue from 1:23:45": offered for a while after a remembered file is opened again. A
 // click takes it, Space or Enter once Tab has reached it, and Enter from anywhere in the content
 // view; it goes when the player manager withdraws the offer. The screen reader says it when it
-// appears. A click leaves the keyboard where it was, and its going gives the keyboard back to
-// where it was before Tab reached it.
+// appears. A click never takes the keyboard (in the column, as on the window's other buttons,
+// a click gives it at most to the window's own keys), and the offer's going gives the keyboard
+// back to where it was before Tab reached it.
 //
 // A film's lies over the lower left of the picture (the video view is its parent) and never
 // reaches out of it; as part of the window it goes where the window goes. A recording's is a
