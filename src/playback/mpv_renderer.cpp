@@ -6,6 +6,8 @@
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
 #include <QOpenGLFunctions>
+#include <QOpenGLTexture>
+#include <QOpenGLTextureBlitter>
 #include <QWindow>
 
 #include <mpv/render_gl.h>
@@ -60,6 +62,8 @@ MpvRenderer::~MpvRenderer() {
     context_->makeCurrent(surface_.get());
     renderContext_.reset();
     framebuffer_.reset();
+    overlayTexture_.reset();
+    blitter_.reset();
     context_->doneCurrent();
 }
 
@@ -105,6 +109,47 @@ void MpvRenderer::requestRedraw() {
     queueRender();
 }
 
+void MpvRenderer::setOverlay(const QImage &image, QPoint position) {
+    if (image.isNull() && overlay_.isNull())
+        return;
+    overlay_ = image;
+    overlayPosition_ = position;
+    overlayChanged_ = true;
+    requestRedraw();
+}
+
+void MpvRenderer::drawOverlay(QSize pixels) {
+    if (std::exchange(overlayChanged_, false))
+        overlayTexture_.reset();
+    if (overlay_.isNull())
+        return;
+    if (!blitter_) {
+        blitter_ = std::make_unique<QOpenGLTextureBlitter>();
+        if (!blitter_->create()) {
+            blitter_.reset();
+            return;
+        }
+    }
+    if (!overlayTexture_) {
+        overlayTexture_ =
+            std::make_unique<QOpenGLTexture>(overlay_, QOpenGLTexture::DontGenerateMipMaps);
+        // Drawn pixel for pixel.
+        overlayTexture_->setMinMagFilters(QOpenGLTexture::Nearest, QOpenGLTexture::Nearest);
+    }
+    // Whatever state mpv's drawing left.
+    QOpenGLFunctions *gl = context_->functions();
+    gl->glBindFramebuffer(GL_FRAMEBUFFER, context_->defaultFramebufferObject());
+    gl->glViewport(0, 0, pixels.width(), pixels.height());
+    gl->glDisable(GL_SCISSOR_TEST);
+    gl->glDisable(GL_BLEND);
+    blitter_->bind();
+    blitter_->blit(overlayTexture_->textureId(),
+                   QOpenGLTextureBlitter::targetTransform(QRectF(overlayPosition_, overlay_.size()),
+                                                          QRect(QPoint(), pixels)),
+                   QOpenGLTextureBlitter::OriginTopLeft);
+    blitter_->release();
+}
+
 void MpvRenderer::render() {
     renderQueued_ = false;
     // Straight onto the window when one is shown: one pass, as a player window draws itself.
@@ -128,6 +173,7 @@ void MpvRenderer::render() {
                                      {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &noWait},
                                      {MPV_RENDER_PARAM_INVALID, nullptr}};
         mpv_render_context_render(renderContext_.get(), params);
+        drawOverlay(pixels);
         if (std::exchange(captureWanted_, false)) {
             QImage picture(pixels, QImage::Format_RGBA8888);
             QOpenGLFunctions *gl = context_->functions();

@@ -14,6 +14,8 @@
 class QOffscreenSurface;
 class QOpenGLContext;
 class QOpenGLFramebufferObject;
+class QOpenGLTexture;
+class QOpenGLTextureBlitter;
 
 struct MpvRenderContextDeleter {
     void operator()(mpv_render_context *context) const { mpv_render_context_free(context); }
@@ -42,6 +44,9 @@ public:
     void setTargetWindow(QWindow *window);
     // Draws the current picture again (the window was exposed or resized).
     void requestRedraw();
+    // A picture drawn over the video in the window, its top left `position` device pixels from
+    // the window's; a null image, none.
+    void setOverlay(const QImage &image, QPoint position);
 
     // The last picture, top row first; null before the first one.
     QImage grabFrame();
@@ -57,6 +62,7 @@ private:
     MpvRenderer() = default;
     void queueRender();
     void render();
+    void drawOverlay(QSize pixels);
 
     std::unique_ptr<QOffscreenSurface> surface_;
     std::unique_ptr<QOpenGLContext> context_;
@@ -68,4 +74,10 @@ private:
     bool redrawWanted_ = false;
     bool captureWanted_ = false;
     QImage windowPicture_;
+    QImage overlay_;
+    QPoint overlayPosition_;
+    // Made from `overlay_` when next drawn, with the context current.
+    std::unique_ptr<QOpenGLTexture> overlayTexture_;
+    bool overlayChanged_ = false;
+    std::unique_ptr<QOpenGLTextureBlitter> blitter_;
 };

@@ -133,10 +133,6 @@ ContentView::ContentView(PlayerManager &playerManager, QStringList arguments, QW
     });
 
     volumeOverlay_ = new VolumeOverlay(this);
-    resumeOffer_ =
-        new ResumeOffer(playerManager_, this, ResumeOffer::Placement::overPicture, [this] {
-            return transportBar_->isVisible() ? transportBar_->height() : 0;
-        });
 
     new StateObserver(playerManager_, this, [this] { redraw(); });
     connect(&playerManager_, &PlayerManager::albumEnded, this,
@@ -182,7 +178,8 @@ void ContentView::redraw() {
             videoView_->setAccessibleName(videoName);
     }
     transportBar_->setVisible(loaded);
-    resumeOffer_->redraw();
+    if (resumeOffer_)
+        resumeOffer_->redraw();
 }
 
 void ContentView::createVideoView() {
@@ -199,6 +196,10 @@ void ContentView::createVideoView() {
     connect(videoView_, &VideoPlayerView::wheelTurned, this,
             [this](int notches) { changeVolume(notches * volumeStep); });
     stack_->insertWidget(stack_->indexOf(transportBar_), videoView_, 1);
+    resumeOffer_ = new ResumeOffer(playerManager_, videoView_, ResumeOffer::Placement::overPicture);
+    videoView_->setOverlay(resumeOffer_);
+    // One Tab from the window's own keys.
+    setTabOrder(this, resumeOffer_);
     updatePointer();
 }
 

@@ -13,14 +13,13 @@ class QGraphicsOpacityEffect;
 class QLabel;
 class QPropertyAnimation;
 class QVBoxLayout;
+class ResumeOffer;
 class VideoPlayerView;
 class VolumeOverlay;
 
 // The window's content: the drop zone while nothing is loaded, else the video or the audio
 // view, with the transport bar below. In the application's own full screen the bar fades out
 // after 3 seconds of pointer rest over a playing video, keeping its place.
-class ResumeOffer;
-
 class ContentView : public QWidget {
     Q_OBJECT
 public:

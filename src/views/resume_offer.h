@@ -1,36 +1,43 @@
 #pragma once
 
+#include <QPointer>
 #include <QPushButton>
-
-#include <functional>
 
 class PlayerManager;
 
 // "Continue from 1:23:45": offered for a while after a remembered file is opened again. A
-// click takes it (Enter does too, from the content view); it goes when the player manager
-// withdraws the offer.
+// click takes it, Space or Enter once Tab has reached it, and Enter from anywhere in the content
+// view; it goes when the player manager withdraws the offer. The screen reader says it when it
+// appears. A click never takes the keyboard (in the column, as on the window's other buttons,
+// a click gives it at most to the window's own keys), and the offer's going gives the keyboard
+// back to where it was before Tab reached it.
 //
-// A film's is a small window of its own over the lower left of the picture, clear of the
-// transport bar, as the volume overlay is: the video is drawn in a native window, and nothing
-// the main window paints itself could show above it; it never takes the focus from the window.
-// A recording's is an ordinary button in the information column, in the Tab order.
+// A film's lies over the lower left of the picture (the video view is its parent) and never
+// reaches out of it; as part of the window it goes where the window goes. A recording's is a
+// button in the information column.
 class ResumeOffer : public QPushButton {
     Q_OBJECT
 public:
     enum class Placement { overPicture, inColumn };
 
-    // Over the picture: shown over `parent`, above its lowest `reservedHeight()` pixels.
-    ResumeOffer(
-        PlayerManager &playerManager, QWidget *parent, Placement placement,
-        std::function<int()> reservedHeight = [] { return 0; });
+    ResumeOffer(PlayerManager &playerManager, QWidget *parent, Placement placement);
 
     void redraw();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
 private:
     void placeOverPicture();
+    void showText();
 
     PlayerManager &playerManager_;
     QWidget *area_;
     Placement placement_;
-    std::function<int()> reservedHeight_;
+    // The text offered, which a narrow picture shows shortened.
+    QString fullText_;
+    // Where the keyboard was before Tab brought it here.
+    QPointer<QWidget> focusBefore_;
 };

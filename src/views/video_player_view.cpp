@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <QWindow>
@@ -50,11 +51,15 @@ protected:
         return QWindow::event(event);
     }
     void mousePressEvent(QMouseEvent *event) override {
+        if (passToOverlay(event))
+            return;
         Q_EMIT view_.pressedOrDragged();
         if (event->button() == Qt::RightButton)
             Q_EMIT view_.contextMenuRequested(event->globalPosition().toPoint());
     }
     void mouseMoveEvent(QMouseEvent *event) override {
+        if (passToOverlay(event))
+            return;
         if (event->buttons() != Qt::NoButton)
             Q_EMIT view_.pressedOrDragged();
         const QPointF position = event->globalPosition();
@@ -63,7 +68,11 @@ protected:
             Q_EMIT view_.pointerMoved();
         }
     }
-    void mouseDoubleClickEvent(QMouseEvent *) override { Q_EMIT view_.doubleClicked(); }
+    void mouseReleaseEvent(QMouseEvent *event) override { passToOverlay(event); }
+    void mouseDoubleClickEvent(QMouseEvent *event) override {
+        if (!passToOverlay(event))
+            Q_EMIT view_.doubleClicked();
+    }
     // Keys that the window system delivers to the picture's own window (it lies under the
     // pointer) belong to the main window's keyboard handling.
     void keyPressEvent(QKeyEvent *event) override { forward(event); }
@@ -77,6 +86,25 @@ protected:
     }
 
 private:
+    // A press on the overlay, and the pointer's moves until its release, are the overlay's.
+    bool passToOverlay(QMouseEvent *event) {
+        QWidget *target = overlayHeld_;
+        if (event->type() == QEvent::MouseButtonPress ||
+            event->type() == QEvent::MouseButtonDblClick) {
+            target = view_.overlayAt(view_.mapFromGlobal(event->globalPosition()).toPoint());
+            overlayHeld_ = target;
+        } else if (event->type() == QEvent::MouseButtonRelease &&
+                   event->buttons() == Qt::NoButton) {
+            overlayHeld_ = nullptr;
+        }
+        if (!target)
+            return false;
+        QMouseEvent copy(event->type(), target->mapFromGlobal(event->globalPosition()),
+                         event->scenePosition(), event->globalPosition(), event->button(),
+                         event->buttons(), event->modifiers());
+        QCoreApplication::sendEvent(target, &copy);
+        return true;
+    }
     QWidget *dropTarget() const {
         QWidget *widget = view_.parentWidget();
         while (widget && !widget->acceptDrops())
@@ -96,6 +124,7 @@ private:
     }
 
     VideoPlayerView &view_;
+    QPointer<QWidget> overlayHeld_;
     int wheelRemainder_ = 0;
     QPointF lastPointerPosition_;
 };
@@ -117,6 +146,57 @@ VideoPlayerView::VideoPlayerView(QWidget *parent) : QWidget(parent) {
     // files dropped on the picture go where a drop anywhere else in the window goes.
     container->setAcceptDrops(false);
     layout->addWidget(container);
+    overlayChanged_.setSingleShot(true);
+    overlayChanged_.setInterval(0);
+    connect(&overlayChanged_, &QTimer::timeout, this, &VideoPlayerView::drawOverlay);
+}
+
+void VideoPlayerView::setOverlay(QWidget *widget) {
+    if (overlay_)
+        overlay_->removeEventFilter(this);
+    overlay_ = widget;
+    if (overlay_) {
+        overlay_->installEventFilter(this);
+        overlay_->raise();
+    }
+    overlayChanged_.start();
+}
+
+QWidget *VideoPlayerView::overlayAt(QPoint position) const {
+    return overlay_ && overlay_->isVisible() && overlay_->geometry().contains(position)
+               ? overlay_.data()
+               : nullptr;
+}
+
+bool VideoPlayerView::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == overlay_ && !takingOverlay_) {
+        switch (event->type()) {
+        case QEvent::Show:
+        case QEvent::Hide:
+        case QEvent::Move:
+        case QEvent::Resize:
+        case QEvent::Paint:
+            overlayChanged_.start();
+            break;
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void VideoPlayerView::drawOverlay() {
+    MpvRenderer *current = renderer();
+    if (!current)
+        return;
+    if (!overlay_ || !overlay_->isVisible()) {
+        current->setOverlay({}, {});
+        return;
+    }
+    takingOverlay_ = true;
+    const QImage look = overlay_->grab().toImage();
+    takingOverlay_ = false;
+    current->setOverlay(look, overlay_->pos() * surface_->devicePixelRatio());
 }
 
 VideoPlayerView::~VideoPlayerView() {
@@ -133,9 +213,12 @@ void VideoPlayerView::setPlayer(std::shared_ptr<MediaPlayer> player) {
         return;
     MpvRenderer *previous = renderer();
     player_ = std::move(player);
-    if (previous && previous != renderer())
+    if (previous && previous != renderer()) {
         previous->setTargetWindow(nullptr);
+        previous->setOverlay({}, {});
+    }
     attach();
+    drawOverlay();
 }
 
 void VideoPlayerView::attach() {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QImage>
+#include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include <memory>
@@ -26,6 +28,13 @@ public:
     QWindow *surface() const { return surface_; }
     QImage grabPicture() const;
 
+    // Shows `widget`, a child of this view, over the picture. The picture's native window
+    // would hide anything the window paints, so the renderer draws the widget's look into the
+    // picture, and the pointer over it goes to the widget.
+    void setOverlay(QWidget *widget);
+    // The overlay where `position` (in this view) lies, if it is shown there.
+    QWidget *overlayAt(QPoint position) const;
+
 Q_SIGNALS:
     void pointerEntered();
     // The pointer moved over the picture (a real move: the same place again does not count).
@@ -40,11 +49,17 @@ Q_SIGNALS:
 protected:
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     MpvRenderer *renderer() const;
     void attach();
+    void drawOverlay();
 
     std::shared_ptr<MediaPlayer> player_;
     QWindow *surface_ = nullptr;
+    QPointer<QWidget> overlay_;
+    // The overlay's look is taken once its painting is done, not from within it.
+    QTimer overlayChanged_;
+    bool takingOverlay_ = false;
 };

@@ -6,6 +6,8 @@ with real key presses (XTest, on X11 only).
 Needs the accessibility bus of the current session (run_accessibility_tests.sh starts it),
 SONAVEL_PLAYER and SONAVEL_FIXTURES."""
 
+import base64
+import json
 import os
 import re
 import shutil
@@ -76,9 +78,11 @@ def unnamed_controls(window):
 class Sonavel:
     """One run of the player, and what the accessibility bus says of it."""
 
-    def __init__(self, player, arguments=(), language=None):
+    def __init__(self, player, arguments=(), language=None, state=None):
         environment = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
         self.play = {"ja": "再生", "de": "Wiedergabe"}.get(language, "Play")
+        if state:
+            environment.update(XDG_STATE_HOME=state)
         if language:
             environment.update(LANGUAGE=language, LC_ALL=language + ".UTF-8", LANG=language)
         self.process = subprocess.Popen([player, *arguments], env=environment,
@@ -193,6 +197,19 @@ def album_folder():
     shutil.copy(fixture("covered-album.mp3"), os.path.join(folder, "b.mp3"))
     shutil.copy(fixture("empty.mp3"), os.path.join(folder, "c.mp3"))
     return folder
+
+
+def film_left_at(folder, seconds):
+    """A six-minute film in `folder`, and a state folder that remembers it left at `seconds`."""
+    film = os.path.join(folder, "film.mkv")
+    shutil.copy(fixture("six-minutes.mkv"), film)
+    state = os.path.join(folder, "state")
+    os.makedirs(os.path.join(state, "sonavel"))
+    entry = {"location": base64.b64encode(os.fsencode(film)).decode(),
+             "size": os.path.getsize(film), "seconds": seconds}
+    with open(os.path.join(state, "sonavel", "positions.json"), "w") as positions:
+        json.dump({"format": 1, "files": [entry]}, positions)
+    return film, state
 
 
 def on_x11():
@@ -362,6 +379,24 @@ class ScreenReaderTest(unittest.TestCase):
                 events.said(left)
                 sonavel.close()
                 self.sonavel = None
+
+    def test_offer_to_continue_a_film_is_said(self):
+        events = Events("object:state-changed:showing")
+        self.addCleanup(events.close)
+        film, state = film_left_at(self.folder, 120)
+        self.sonavel = Sonavel(self.player, [os.path.join(self.folder, "a.mp3")], state=state)
+        self.sonavel.control("push button", "Pause")
+        # Opened in the running player, as the desktop's media controls open a file.
+        subprocess.run(["dbus-send", "--session", "--print-reply",
+                        "--dest=org.mpris.MediaPlayer2.sonavel", "/org/mpris/MediaPlayer2",
+                        "org.mpris.MediaPlayer2.Player.OpenUri", "string:file://" + film],
+                       check=True, stdout=subprocess.DEVNULL)
+        events.wait(lambda kind, role, name, detail: role == "notification"
+                    and name == "Continue from 2:00", "the offer said")
+        # In the window, where the reader finds it.
+        self.sonavel.press("Continue from 2:00")
+        wait_for(lambda: not [node for node in self.sonavel.controls("push button")
+                              if node.get_name() == "Continue from 2:00"], "the offer taken")
 
 
 @unittest.skipUnless(on_x11(), "real key presses need X11 and xdotool")
@@ -549,6 +584,21 @@ class KeyboardOnlyTest(unittest.TestCase):
         wait_for(lambda: states(self.sonavel.window).contains(Atspi.StateType.ACTIVE),
                  "the window active")
         self.focus_moves_to("long.mp4")
+    def test_offer_to_continue_a_film_by_keys(self):
+        self.sonavel.close()
+        film, state = film_left_at(self.folder, 120)
+        self.sonavel = Sonavel(self.player, [film], state=state)
+        subprocess.run(["xdotool", "windowfocus", "--sync", wait_for(self._window_id, "it")],
+                       check=True)
+        self.sonavel.control("push button", "Continue from 2:00")
+        self.focus_moves_to("film.mkv")
+        self.key("Tab")
+        self.focus_moves_to("Continue from 2:00")
+        self.key("Return")
+        # Taken, and the keys are the window's again.
+        self.focus_moves_to("film.mkv")
+        self.assertFalse([node for node in self.sonavel.controls("push button")
+                          if node.get_name() == "Continue from 2:00"])
 
     def test_a_click_beside_the_controls_gives_the_keys_back(self):
         sonavel = self.sonavel
