@@ -3,6 +3,7 @@
 #include "i18n/localization.h"
 #include "playback/media_kind.h"
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QMimeDatabase>
 
@@ -26,8 +27,12 @@ QUrl chooseFile(QWidget *parent, const QStringList &nameFilters) {
     const int answer = runner()(dialog);
     // Closed by Enter while its completion list was open, the dialog leaves no window active,
     // and a screen reader then ignores the one that is.
-    if (parent && !parent->window()->isActiveWindow())
+    // Asking the window manager is not enough when it already gives the window the keys:
+    // no focus event follows, so Qt is told itself.
+    if (parent && !parent->window()->isActiveWindow()) {
         parent->window()->activateWindow();
+        QApplication::setActiveWindow(parent->window());
+    }
     if (answer != QDialog::Accepted || dialog.selectedUrls().isEmpty())
         return {};
     const QUrl chosen = dialog.selectedUrls().first();

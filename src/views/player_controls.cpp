@@ -166,6 +166,12 @@ void PlayerControls::redraw() {
         playPause_->setProperty("symbol", playSymbol);
     }
     accessibility::setToggle(playPause_, playerManager_.isPlaying());
+    // Readers speak no pressed state of a push button, but they do read its description again.
+    const QString state = !playerManager_.player()     ? QString()
+                          : playerManager_.isPlaying() ? L.get(u"playingNow")
+                                                       : L.get(u"pausedNow");
+    if (playPause_->accessibleDescription() != state)
+        playPause_->setAccessibleDescription(state);
 
     fullScreen_->setVisible(playerManager_.isVideo());
     placeholder_->setVisible(!playerManager_.isVideo());
