@@ -2,6 +2,7 @@
 
 #include "playback/media_player.h"
 #include "playback/mpv_renderer.h"
+#include "playback/video_rotation.h"
 
 #include <QSizeF>
 
@@ -25,6 +26,11 @@ enum ObservedProperty : uint64_t {
     trackListProperty,
     subtitleCodecProperty,
     pauseProperty,
+};
+
+// Hooks mpv waits on.
+enum Hook : uint64_t {
+    turnPicturesHook = 1,
 };
 
 // A user's own mpv configuration must not change Sonavel, and Sonavel opens local files only.
@@ -209,8 +215,26 @@ void MpvEngine::createRendererForVideo() {
     // Before the video starts: mpv's video output gives up on a file when no render context
     // exists as it opens.
     renderer_ = MpvRenderer::create(handle_.get());
-    if (!renderer_)
+    if (!renderer_) {
         mpv_set_property_string(handle_.get(), "vo", "null");
+        return;
+    }
+    if (renderer_->kind() == VideoRendererKind::software) {
+        // Each file's pictures are turned by a filter, chosen once its tracks are known and
+        // before its decoder starts.
+        mpv_set_property_string(handle_.get(), "video-rotate", "no");
+        mpv_hook_add(handle_.get(), turnPicturesHook, "on_preloaded", 0);
+    }
+}
+
+void MpvEngine::turnPictures() {
+    mpv_node trackList{};
+    int degrees = 0;
+    if (mpv_get_property(handle_.get(), "track-list", MPV_FORMAT_NODE, &trackList) >= 0) {
+        degrees = videoRotationOf(trackList);
+        mpv_free_node_contents(&trackList);
+    }
+    mpv_set_property_string(handle_.get(), "vf", rotationFilter(degrees).constData());
 }
 
 void MpvEngine::setSoundFor(bool isVideo) {
@@ -409,6 +433,11 @@ void MpvEngine::handleEvent(const mpv_event &event) {
     case MPV_EVENT_PROPERTY_CHANGE:
         handlePropertyChange(event.reply_userdata,
                              *static_cast<const mpv_event_property *>(event.data));
+        break;
+    case MPV_EVENT_HOOK:
+        if (event.reply_userdata == turnPicturesHook)
+            turnPictures();
+        mpv_hook_continue(handle_.get(), static_cast<const mpv_event_hook *>(event.data)->id);
         break;
     case MPV_EVENT_SHUTDOWN:
         mpv_set_wakeup_callback(handle_.get(), nullptr, nullptr);

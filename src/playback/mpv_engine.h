@@ -82,6 +82,8 @@ Q_SIGNALS:
 
 private:
     void createRendererForVideo();
+    // Sets the filters that turn the pictures of the file about to start upright.
+    void turnPictures();
     void setSoundFor(bool isVideo);
     // Leaves only the playing entry in mpv's playlist.
     void clearQueue();

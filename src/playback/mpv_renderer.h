@@ -1,9 +1,12 @@
 #pragma once
 
+#include "playback/video_renderer_choice.h"
+
 #include <QImage>
 #include <QObject>
 #include <QPointer>
 #include <QSize>
+#include <QSurface>
 #include <QWindow>
 
 #include <mpv/render.h>
@@ -11,36 +14,37 @@
 #include <atomic>
 #include <memory>
 
-class QOffscreenSurface;
-class QOpenGLContext;
-class QOpenGLFramebufferObject;
-class QOpenGLTexture;
-class QOpenGLTextureBlitter;
-
 struct MpvRenderContextDeleter {
     void operator()(mpv_render_context *context) const { mpv_render_context_free(context); }
 };
 
-// Draws mpv's pictures with an OpenGL context of its own: straight into the video window when
-// one is shown, else into a framebuffer of a given size, else nowhere. It exists from the start
-// of the engine, so that a video starts whether or not a surface shows it yet (libmpv's video
-// output needs a render context when a video begins); a surface attached later gets the
-// current picture at once.
+// Draws mpv's pictures: straight into the video window when one is shown, else into a picture
+// of a given size, else nowhere. It exists from the start of the first film, so that a video
+// starts whether or not a surface shows it yet (libmpv's video output needs a render context
+// when a video begins); a surface attached later gets the current picture at once.
 //
 // All on the main thread: mpv's update callback only queues a render there. Rendering never
 // waits for a frame's display time, so it cannot stall the interface.
 class MpvRenderer : public QObject {
     Q_OBJECT
 public:
-    // nullptr when no OpenGL context can be made here.
+    // The kind videoRendererKind() chose, or software when OpenGL fails to start after all;
+    // nullptr when neither can draw here.
     static std::unique_ptr<MpvRenderer> create(mpv_handle *handle);
     ~MpvRenderer() override;
 
-    // The size, in device pixels, of a framebuffer to draw into when no window is set; empty
-    // when pictures are to be consumed without drawing.
+    virtual VideoRendererKind kind() const = 0;
+    // What a window this renderer draws into must be.
+    QSurface::SurfaceType surfaceType() const {
+        return kind() == VideoRendererKind::openGl ? QSurface::OpenGLSurface
+                                                   : QSurface::RasterSurface;
+    }
+
+    // The size, in device pixels, of a picture to draw into when no window is set; empty when
+    // pictures are to be consumed without drawing.
     void setTargetSize(QSize pixels);
-    // A window to draw into directly, while it is exposed; it must use the default format.
-    // It takes precedence over the target size.
+    // A window to draw into directly, while it is exposed; its surface type must be
+    // surfaceType(). It takes precedence over the target size.
     void setTargetWindow(QWindow *window);
     // Draws the current picture again (the window was exposed or resized).
     void requestRedraw();
@@ -48,8 +52,8 @@ public:
     // the window's; a null image, none.
     void setOverlay(const QImage &image, QPoint position);
 
-    // The last picture, top row first; null before the first one.
-    QImage grabFrame();
+    // The last picture drawn at the target size, top row first; null before the first one.
+    virtual QImage grabFrame() = 0;
     // Reads back the next picture drawn onto the target window, as it was drawn there: what
     // the window shows, on any window system (a screen grab sees nothing on Wayland).
     void captureNextWindowPicture();
@@ -58,26 +62,35 @@ public:
 Q_SIGNALS:
     void frameRendered();
 
-private:
+protected:
     MpvRenderer() = default;
-    void queueRender();
-    void render();
-    void drawOverlay(QSize pixels);
+    // Takes the render context and starts following mpv's updates.
+    void adopt(mpv_render_context *renderContext);
+    // Stops mpv's updates and frees the render context (a subclass may need its own state for
+    // that, so it calls this from its destructor).
+    void release();
+    // Draws when mpv has a new picture or a redraw was asked for.
+    virtual void render() = 0;
+    // The window to draw into now, if any.
+    QWindow *exposedWindow() const {
+        return targetWindow_ && targetWindow_->isExposed() ? targetWindow_.data() : nullptr;
+    }
+    // Whether there is anything to draw: a new picture, or a redraw asked for (taken).
+    bool takeDrawingWanted();
+    virtual void targetWindowChanged() {}
 
-    std::unique_ptr<QOffscreenSurface> surface_;
-    std::unique_ptr<QOpenGLContext> context_;
     std::unique_ptr<mpv_render_context, MpvRenderContextDeleter> renderContext_;
-    std::unique_ptr<QOpenGLFramebufferObject> framebuffer_;
     QSize targetSize_;
+    QImage windowPicture_;
+    bool captureWanted_ = false;
+    QImage overlay_;
+    QPoint overlayPosition_;
+    bool overlayChanged_ = false;
+
+private:
+    void queueRender();
+
     QPointer<QWindow> targetWindow_;
     std::atomic_bool renderQueued_ = false;
     bool redrawWanted_ = false;
-    bool captureWanted_ = false;
-    QImage windowPicture_;
-    QImage overlay_;
-    QPoint overlayPosition_;
-    // Made from `overlay_` when next drawn, with the context current.
-    std::unique_ptr<QOpenGLTexture> overlayTexture_;
-    bool overlayChanged_ = false;
-    std::unique_ptr<QOpenGLTextureBlitter> blitter_;
 };

@@ -18,8 +18,8 @@ namespace {
 class VideoSurface : public QWindow {
 public:
     explicit VideoSurface(VideoPlayerView &view) : view_(view) {
-        // The default format, as the renderer's context has: that context draws here.
-        setSurfaceType(QSurface::OpenGLSurface);
+        // Made native only when a film shows; its type then follows the renderer's.
+        setSurfaceType(QSurface::RasterSurface);
         // Keys stay with the main window, where the menu's shortcuts live.
         setFlag(Qt::WindowDoesNotAcceptFocus);
     }
@@ -228,6 +228,10 @@ void VideoPlayerView::attach() {
     if (!isVisible()) {
         current->setTargetWindow(nullptr);
         return;
+    }
+    if (surface_->surfaceType() != current->surfaceType()) {
+        qWarning("surface type change: handle %p", (void *)surface_->handle());
+        surface_->setSurfaceType(current->surfaceType());
     }
     current->setTargetWindow(surface_);
 }
