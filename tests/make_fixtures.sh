@@ -25,8 +25,6 @@ ff wide.mp4 -f lavfi -i testsrc=size=1200x200:rate=5:duration=1 -pix_fmt yuv420p
     -c:v libx264 -preset ultrafast
 ff tall.mp4 -f lavfi -i testsrc=size=240x900:rate=5:duration=1 -pix_fmt yuv420p \
     -c:v libx264 -preset ultrafast
-# 320x240 stored, shown a quarter turn rotated: 240x320. ffmpeg only keeps the tag on a copy.
-ff rotated.mp4 -i clip.mp4 -c copy -metadata:s:v:0 rotate=90
 
 # The picture a renderer must show for clip.mp4, right way up.
 ff clip-frame.png -i clip.mp4 -frames:v 1
@@ -39,6 +37,8 @@ printf 'This is not a video.\n' > text.mkv
 ff long.mp3 -f lavfi -i sine=frequency=330:duration=60 -c:a libmp3lame -b:a 320k
 ff long.mp4 -f lavfi -i testsrc=size=320x240:rate=25:duration=30 -pix_fmt yuv420p \
     -c:v libx264 -preset ultrafast
+# 320x240 stored, shown a quarter turn rotated: 240x320. ffmpeg only keeps the tag on a copy.
+ff rotated.mp4 -i long.mp4 -c copy -metadata:s:v:0 rotate=90
 ff tagged.mp3 -f lavfi -i sine=frequency=550:duration=1 -c:a libmp3lame \
     -metadata title="Blue Hour" -metadata artist="The Sonavels" -metadata album="Quiet Rooms"
 
@@ -49,6 +49,11 @@ ff languages.mkv -f lavfi -i testsrc=size=320x240:rate=25:duration=2 \
     -i words.srt -map 0 -map 1 -map 2 -map 3 -pix_fmt yuv420p -c:v libx264 -preset ultrafast \
     -c:a aac -c:s srt -metadata:s:a:0 language=eng -metadata:s:a:1 language=jpn \
     -metadata:s:s:0 language=jpn -disposition:s:0 0
+
+# White subtitles on a black film: where they are drawn is plain to see.
+[ -s bars.srt ] || printf '1\n00:00:00,000 --> 00:00:10,000\nWWWWWWWW\n' > bars.srt
+ff subtitled-black.mkv -f lavfi -i color=c=black:size=320x240:rate=10:duration=10 -i bars.srt \
+    -map 0 -map 1 -pix_fmt yuv420p -c:v libx264 -preset ultrafast -c:s srt -disposition:s:0 default
 
 # Subtitles under speech: English speech with Japanese words, and Japanese speech with a forced
 # Japanese track (signs and songs).

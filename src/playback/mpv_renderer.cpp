@@ -14,7 +14,9 @@ std::unique_ptr<MpvRenderer> MpvRenderer::create(mpv_handle *handle) {
     return MpvSoftwareRenderer::create(handle);
 }
 
-MpvRenderer::~MpvRenderer() { release(); }
+MpvRenderer::~MpvRenderer() {
+    release();
+}
 
 void MpvRenderer::adopt(mpv_render_context *renderContext) {
     renderContext_.reset(renderContext);

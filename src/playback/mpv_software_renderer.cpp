@@ -112,9 +112,9 @@ void MpvSoftwareRenderer::renderToWindow(QWindow *window) {
         }
         overlayChanged_ = false;
         if (!overlay_.isNull())
-            painter.drawImage(QRectF(QPointF(overlayPosition_) / ratio,
-                                     QSizeF(overlay_.size()) / ratio),
-                              overlay_);
+            painter.drawImage(
+                QRectF(QPointF(overlayPosition_) / ratio, QSizeF(overlay_.size()) / ratio),
+                overlay_);
     }
     if (std::exchange(captureWanted_, false))
         windowPicture_ = (image ? *image : scratch_).convertToFormat(QImage::Format_RGB32);

@@ -34,7 +34,8 @@ namespace {
 bool hasGpuDevice() {
     if (!QDir(QStringLiteral("/dev/dri")).entryList(QDir::System).isEmpty())
         return true;
-    return !QDir(QStringLiteral("/dev")).entryList({QStringLiteral("nvidia*")}, QDir::System)
+    return !QDir(QStringLiteral("/dev"))
+                .entryList({QStringLiteral("nvidia*")}, QDir::System)
                 .isEmpty();
 }
 
@@ -50,7 +51,8 @@ std::optional<QByteArray> glRendererName() {
     surface.create();
     if (!context.makeCurrent(&surface))
         return std::nullopt;
-    const auto *name = reinterpret_cast<const char *>(context.functions()->glGetString(GL_RENDERER));
+    const auto *name =
+        reinterpret_cast<const char *>(context.functions()->glGetString(GL_RENDERER));
     QByteArray result(name ? name : "");
     context.doneCurrent();
     return result;
@@ -67,7 +69,7 @@ VideoRendererKind chooseVideoRenderer() {
         return VideoRendererKind::software;
     const std::optional<QByteArray> driver = glRendererName();
     return driver && !isSoftwareGlDriver(*driver) ? VideoRendererKind::openGl
-                                                   : VideoRendererKind::software;
+                                                  : VideoRendererKind::software;
 }
 
 } // namespace

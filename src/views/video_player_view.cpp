@@ -18,8 +18,6 @@ namespace {
 class VideoSurface : public QWindow {
 public:
     explicit VideoSurface(VideoPlayerView &view) : view_(view) {
-        // Made native only when a film shows; its type then follows the renderer's.
-        setSurfaceType(QSurface::RasterSurface);
         // Keys stay with the main window, where the menu's shortcuts live.
         setFlag(Qt::WindowDoesNotAcceptFocus);
     }
@@ -132,23 +130,29 @@ private:
 } // namespace
 
 VideoPlayerView::VideoPlayerView(QWidget *parent) : QWidget(parent) {
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    overlayChanged_.setSingleShot(true);
+    overlayChanged_.setInterval(0);
+    connect(&overlayChanged_, &QTimer::timeout, this, &VideoPlayerView::drawOverlay);
+}
+
+void VideoPlayerView::makeSurface(QSurface::SurfaceType type) {
     auto *surface = new VideoSurface(*this);
+    surface->setSurfaceType(type);
     surface->redraw = [this] {
         if (MpvRenderer *current = renderer())
             current->requestRedraw();
     };
     surface_ = surface;
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
     // The container owns the window from here on.
     QWidget *container = QWidget::createWindowContainer(surface_, this);
     // Qt's container hands drops on to the window it holds, where no widget would see them:
     // files dropped on the picture go where a drop anywhere else in the window goes.
     container->setAcceptDrops(false);
-    layout->addWidget(container);
-    overlayChanged_.setSingleShot(true);
-    overlayChanged_.setInterval(0);
-    connect(&overlayChanged_, &QTimer::timeout, this, &VideoPlayerView::drawOverlay);
+    layout()->addWidget(container);
+    if (overlay_)
+        overlay_->raise();
 }
 
 void VideoPlayerView::setOverlay(QWidget *widget) {
@@ -196,7 +200,7 @@ void VideoPlayerView::drawOverlay() {
     takingOverlay_ = true;
     const QImage look = overlay_->grab().toImage();
     takingOverlay_ = false;
-    current->setOverlay(look, overlay_->pos() * surface_->devicePixelRatio());
+    current->setOverlay(look, overlay_->pos() * devicePixelRatio());
 }
 
 VideoPlayerView::~VideoPlayerView() {
@@ -229,10 +233,10 @@ void VideoPlayerView::attach() {
         current->setTargetWindow(nullptr);
         return;
     }
-    if (surface_->surfaceType() != current->surfaceType()) {
-        qWarning("surface type change: handle %p", (void *)surface_->handle());
-        surface_->setSurfaceType(current->surfaceType());
-    }
+    // Made when the first film shows, when the renderer and the surface type it draws on
+    // are known.
+    if (!surface_)
+        makeSurface(current->surfaceType());
     current->setTargetWindow(surface_);
 }
 

@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QPointer>
+#include <QSurface>
 #include <QTimer>
 #include <QWidget>
 
@@ -23,8 +24,8 @@ public:
     void setPlayer(std::shared_ptr<MediaPlayer> player);
     const std::shared_ptr<MediaPlayer> &player() const { return player_; }
 
-    // The window the picture is drawn in (it receives the pointer), and what it last showed
-    // when asked before (each call asks for the next picture drawn).
+    // The window the picture is drawn in (it receives the pointer), from when the first film
+    // shows; and what it last showed when asked before (each call asks for the next picture).
     QWindow *surface() const { return surface_; }
     QImage grabPicture() const;
 
@@ -54,6 +55,7 @@ protected:
 private:
     MpvRenderer *renderer() const;
     void attach();
+    void makeSurface(QSurface::SurfaceType type);
     void drawOverlay();
 
     std::shared_ptr<MediaPlayer> player_;

@@ -3,9 +3,13 @@
 #include "playback/mpv_renderer.h"
 #include "playback/player_manager.h"
 #include "playback/subtitle_memory_guard.h"
+#include "playback/video_renderer_choice.h"
 #include "support/test_support.h"
 
 #include <QGuiApplication>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
 #include <QSignalSpy>
 
 using test_support::timeoutMs;
@@ -23,11 +27,42 @@ MpvEngine::Options rendering() {
 class VideoRenderingTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void theRendererFitsTheDriver() {
+        // This machine draws OpenGL with Mesa's llvmpipe: films are drawn in software unless
+        // the setting asks for OpenGL.
+        const bool forcedOpenGl =
+            forcedVideoRenderer(qgetenv("SONAVEL_VIDEO_RENDERER")) == VideoRendererKind::openGl;
+        PlayerManager manager(rendering());
+        manager.loadMedia(QUrl::fromLocalFile(test_support::fixture("clip.mp4")));
+        MpvRenderer *renderer = manager.player()->engine()->renderer();
+        QVERIFY(renderer);
+        QCOMPARE(renderer->kind(),
+                 forcedOpenGl ? VideoRendererKind::openGl : VideoRendererKind::software);
+
+        QOpenGLContext context;
+        QVERIFY(context.create());
+        QOffscreenSurface surface;
+        surface.setFormat(context.format());
+        surface.create();
+        QVERIFY(context.makeCurrent(&surface));
+        const auto *driver =
+            reinterpret_cast<const char *>(context.functions()->glGetString(GL_RENDERER));
+        QVERIFY2(isSoftwareGlDriver(driver), driver);
+        context.doneCurrent();
+
+        // GPU drivers built with LLVM name it too.
+        QVERIFY(!isSoftwareGlDriver("AMD Radeon RX 6600 (navi23, LLVM 15.0.6, DRM 3.49)"));
+        QVERIFY(!isSoftwareGlDriver("Mesa Intel(R) UHD Graphics 620 (KBL GT2)"));
+        QVERIFY(isSoftwareGlDriver("Software Rasterizer"));
+        QCOMPARE(forcedVideoRenderer(" Software\n"), VideoRendererKind::software);
+        QCOMPARE(forcedVideoRenderer("gl"), std::nullopt);
+    }
+
     void surfaceAttachedAfterLoadingShowsThePictureUpright() {
         PlayerManager manager(rendering());
         manager.loadMedia(QUrl::fromLocalFile(test_support::fixture("clip.mp4")));
         MpvRenderer *renderer = manager.player()->engine()->renderer();
-        QVERIFY2(renderer, "no OpenGL renderer");
+        QVERIFY2(renderer, "no renderer");
         // No surface yet: pictures are consumed and time goes on.
         QTRY_VERIFY_WITH_TIMEOUT(manager.currentTime() > 0.2, timeoutMs);
         manager.pause();
@@ -62,7 +97,7 @@ private Q_SLOTS:
         };
         manager.loadMedia(QUrl::fromLocalFile(test_support::fixture("heavy-subtitles.mkv")));
         MpvRenderer *renderer = manager.player()->engine()->renderer();
-        QVERIFY2(renderer, "no OpenGL renderer");
+        QVERIFY2(renderer, "no renderer");
         renderer->setTargetSize(QSize(640, 360));
         // Drawn styled until they cost more than allowed, then as plain text, and the memory
         // they took is handed back.
@@ -87,7 +122,7 @@ private Q_SLOTS:
         PlayerManager manager(options);
         manager.loadMedia(QUrl::fromLocalFile(test_support::fixture("styled-4k.mkv")));
         MpvRenderer *renderer = manager.player()->engine()->renderer();
-        QVERIFY2(renderer, "no OpenGL renderer");
+        QVERIFY2(renderer, "no renderer");
         renderer->setTargetSize(QSize(640, 360));
         QTRY_VERIFY_WITH_TIMEOUT(manager.currentTime() > 1.5, 4 * timeoutMs);
         QVERIFY(!manager.subtitlesSimplified());

@@ -81,10 +81,11 @@ inline double pictureDistance(const QImage &shown, const QImage &reference, QRec
 
 // Whether `shown` holds `reference` the right way up: close to it, and far from it upside down.
 // Decoders convert colours a little differently, hence the allowance.
-inline bool showsUpright(const QImage &shown, const QImage &reference, QRectF region) {
+inline bool showsUpright(const QImage &shown, const QImage &reference, QRectF region,
+                         double tolerance = 60) {
     const double upright = pictureDistance(shown, reference, region);
     const double flipped = pictureDistance(shown, reference.mirrored(false, true), region);
-    if (upright < 60 && flipped > 2 * upright)
+    if (upright < tolerance && flipped > 2 * upright)
         return true;
     qWarning("picture distance upright %f, flipped %f", upright, flipped);
     return false;

@@ -97,26 +97,30 @@ class ViewsTest : public QObject {
     QUrl place(const QString &fixtureName, const QString &name) {
         return test_support::placeFixture(fixtureName, folder->path(), name);
     }
-    bool videoShowsClip() {
-        const QImage reference(test_support::fixture("clip-frame.png"));
+    // Whether the picture shows `reference` (in its own aspect), judged in `region` of it.
+    bool videoShows(const QImage &reference, QRectF region = QRectF(0.05, 0.05, 0.9, 0.65),
+                    double tolerance = 60) {
         return QTest::qWaitFor(
             [&] {
-                auto *video = window().findChild<VideoPlayerView *>();
-                if (!video || !video->isVisible())
-                    return false;
-                // The picture keeps its aspect: compare the part of the surface it fills.
-                const QImage surface = video->grabPicture();
-                if (surface.isNull())
-                    return false;
-                const QSize shown = reference.size().scaled(surface.size(), Qt::KeepAspectRatio);
-                const QImage picture =
-                    surface.copy(QRect(QPoint((surface.width() - shown.width()) / 2,
-                                              (surface.height() - shown.height()) / 2),
-                                       shown));
-                return test_support::showsUpright(picture, reference,
-                                                  QRectF(0.05, 0.05, 0.9, 0.65));
+                const QImage picture = shownPicture(reference.size());
+                return !picture.isNull() &&
+                       test_support::showsUpright(picture, reference, region, tolerance);
             },
             timeoutMs);
+    }
+    bool videoShowsClip() { return videoShows(QImage(test_support::fixture("clip-frame.png"))); }
+    // The part of the video's window that a picture of `size` fills, aspect kept.
+    QImage shownPicture(QSize size) {
+        auto *video = window().findChild<VideoPlayerView *>();
+        if (!video || !video->isVisible())
+            return {};
+        const QImage surface = video->grabPicture();
+        if (surface.isNull())
+            return {};
+        const QSize shown = size.scaled(surface.size(), Qt::KeepAspectRatio);
+        return surface.copy(QRect(
+            QPoint((surface.width() - shown.width()) / 2, (surface.height() - shown.height()) / 2),
+            shown));
     }
 
 private Q_SLOTS:
@@ -1161,6 +1165,55 @@ private Q_SLOTS:
             QStringList{"sonavel", test_support::fixture("clip.mp4")}, renderingEngine());
         delegate->applicationDidFinishLaunching();
         QVERIFY(videoShowsClip());
+    }
+
+    void thePictureStaysRightThroughEveryChange() {
+        // A film stored on its side is shown turned as its tag asks: a quarter turn
+        // anticlockwise, as ffmpeg wrote it.
+        const QImage turned =
+            QImage(test_support::fixture("clip-frame.png")).transformed(QTransform().rotate(-90));
+        // The upper part of testsrc holds still but for its counter; turned, it is on the left.
+        const QRectF still(0.05, 0.3, 0.6, 0.65);
+        manager().loadMedia(fixtureUrl("rotated.mp4"));
+        QVERIFY(videoShows(turned, still));
+        manager().pause();
+        QVERIFY(videoShows(turned, still));
+
+        auto *video = window().findChild<VideoPlayerView *>();
+        const QSize before = video->size();
+        window().resize(window().size() + QSize(160, 60));
+        QTRY_VERIFY_WITH_TIMEOUT(video->size() != before, timeoutMs);
+        QVERIFY(videoShows(turned, still));
+        QTRY_COMPARE(shownPicture(video->size()).size(), video->size() * video->devicePixelRatio());
+
+        // Playing: a paused picture is redrawn only when the window asks, and a Wayland
+        // compositor may leave a window unexposed for a while after full screen.
+        manager().play();
+        delegate->enterCustomFullScreen();
+        QTRY_VERIFY(window().windowState() & Qt::WindowFullScreen);
+        // Scaled up to the whole output, its edges soften.
+        QVERIFY(videoShows(turned, still, 100));
+        delegate->exitCustomFullScreen();
+        QTRY_VERIFY(!(window().windowState() & Qt::WindowFullScreen));
+        QVERIFY(videoShows(turned, still));
+
+        // Subtitles are drawn in the picture, low down and nowhere else.
+        manager().loadMedia(fixtureUrl("subtitled-black.mkv"));
+        const auto brightRows = [&] {
+            QList<int> rows;
+            const QImage picture = shownPicture(QSize(320, 240));
+            for (int y = 0; y < picture.height(); ++y) {
+                for (int x = 0; x < picture.width(); ++x) {
+                    if (qGray(picture.pixel(x, y)) > 200) {
+                        rows.append(y * 100 / picture.height());
+                        break;
+                    }
+                }
+            }
+            return rows;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(manager().isVideo() && manager().currentTime() > 0.2, timeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!brightRows().isEmpty() && brightRows().first() > 60, timeoutMs);
     }
 
     void videoShowsItsPictureWhateverCameBefore() {
