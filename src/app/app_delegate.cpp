@@ -13,6 +13,7 @@
 #include "playback/player_manager.h"
 #include "views/accessibility.h"
 #include "views/content_view.h"
+#include "views/media_information_dialog.h"
 #include "views/open_panel.h"
 #include "views/state_observer.h"
 #include "views/style.h"
@@ -32,6 +33,7 @@
 namespace {
 
 const QString volumeKey = QStringLiteral("volume");
+const QString hardwareDecodingKey = QStringLiteral("hardwareDecoding");
 
 } // namespace
 
@@ -54,6 +56,10 @@ void AppDelegate::applicationDidFinishLaunching() {
     // Films speak and subtitle in the languages the interface is chosen from.
     if (engineOptions_.trackLanguages.isEmpty())
         engineOptions_.trackLanguages = trackLanguageCodes(QLocale::system().uiLanguages());
+    // On unless turned off; a garbled value leaves it on. The environment may name a decoder.
+    engineOptions_.hardwareDecoding = preferences::value(hardwareDecodingKey) != QVariant(false);
+    if (const QByteArray decoder = qgetenv("SONAVEL_HWDEC"); !decoder.isEmpty())
+        engineOptions_.hardwareDecoder = decoder;
     playerManager_ = std::make_unique<PlayerManager>(engineOptions_);
     playerManager_->setWindowDelegate(this);
     resumeStore_ = std::make_unique<ResumeStore>();
@@ -173,10 +179,25 @@ void AppDelegate::setupMenu() {
                    .openFile = [this] { openFile(); },
                    .close = [this] { window_->close(); },
                    .toggleFullScreen = [this] { toggleFullScreenMenu(); },
+                   .setHardwareDecoding =
+                       [this](bool on) {
+                           playerManager_->setHardwareDecoding(on);
+                           preferences::setValue(hardwareDecodingKey, on);
+                       },
+                   .hardwareDecoding = playerManager_->hardwareDecoding(),
+                   .showMediaInformation = [this] { showMediaInformation(); },
                    .fillTracks =
                        [this](QMenu &menu, MediaTrack::Kind kind) {
                            TrackMenu::addChoices(&menu, kind, *playerManager_, window_.get());
                        }});
+}
+
+void AppDelegate::showMediaInformation() {
+    if (!mediaInformation_)
+        mediaInformation_ = new MediaInformationDialog(*playerManager_, window_.get());
+    mediaInformation_->show();
+    mediaInformation_->raise();
+    mediaInformation_->activateWindow();
 }
 
 void AppDelegate::openFile() {

@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 
+class MediaInformationDialog;
 class QMainWindow;
 class PlayerManager;
 class ResumeStore;
@@ -92,6 +93,7 @@ private:
     // film that fails, leaving full screen for a song.
     void followPlayback();
     void saveVolume();
+    void showMediaInformation();
 
     QStringList arguments_;
     MpvEngine::Options engineOptions_;
@@ -102,6 +104,8 @@ private:
     // Declared before the window, so the views go before the state they draw from.
     std::unique_ptr<PlayerManager> playerManager_;
     std::unique_ptr<QMainWindow> window_;
+    // A child of the window, made when first asked for.
+    QPointer<MediaInformationDialog> mediaInformation_;
     std::unique_ptr<TrayIcon> statusItem_;
     std::unique_ptr<DefaultPlayerPrompt> defaultPlayerPrompt_;
     std::unique_ptr<MediaControls> mediaControls_;

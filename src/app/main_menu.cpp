@@ -46,6 +46,17 @@ void buildMainMenu(QMainWindow &window, const Localization &localization,
     addItem(window, *view, QStringLiteral("Enter Full Screen"),
             {QKeySequence(Qt::CTRL | Qt::META | Qt::Key_F), QKeySequence(Qt::Key_F11)},
             actions.toggleFullScreen);
+    view->addSeparator();
+    QAction *hardwareDecoding = view->addAction(localization.get(u"hardwareDecoding"), &window,
+                                                [set = actions.setHardwareDecoding](bool on) {
+                                                    if (set)
+                                                        set(on);
+                                                });
+    hardwareDecoding->setObjectName(QStringLiteral("hardwareDecodingAction"));
+    hardwareDecoding->setCheckable(true);
+    hardwareDecoding->setChecked(actions.hardwareDecoding);
+    addItem(window, *view, localization.get(u"mediaInformation"),
+            {QKeySequence(Qt::CTRL | Qt::Key_I)}, actions.showMediaInformation);
 
     // The track choices without a context menu: a laptop may have no menu key.
     const auto addTracksMenu = [&](MediaTrack::Kind kind, QStringView key, const QString &name) {

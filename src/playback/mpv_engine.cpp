@@ -173,6 +173,9 @@ MpvEngine::MpvEngine(const Options &options, QObject *parent) : QObject(parent) 
     mpv_set_option_string(handle.get(), "video-timing-offset", "0");
     if (!options.audioOutput.isEmpty())
         mpv_set_option_string(handle.get(), "ao", options.audioOutput.constData());
+    hardwareDecoder_ = options.hardwareDecoder;
+    mpv_set_option_string(handle.get(), "hwdec",
+                          options.hardwareDecoding ? hardwareDecoder_.constData() : "no");
     if (!options.trackLanguages.isEmpty()) {
         const QByteArray languages = options.trackLanguages.join(u',').toUtf8();
         mpv_set_option_string(handle.get(), "alang", languages.constData());
@@ -445,6 +448,49 @@ void MpvEngine::handleEvent(const mpv_event &event) {
     default:
         break;
     }
+}
+
+void MpvEngine::setHardwareDecoding(bool on) {
+    if (handle_)
+        mpv_set_property_string(handle_.get(), "hwdec", on ? hardwareDecoder_.constData() : "no");
+}
+
+namespace {
+
+QString stringProperty(mpv_handle *handle, const char *name) {
+    char *value = mpv_get_property_string(handle, name);
+    const QString text = QString::fromUtf8(value ? value : "");
+    mpv_free(value);
+    return text;
+}
+
+double numberProperty(mpv_handle *handle, const char *name) {
+    double value = 0;
+    return mpv_get_property(handle, name, MPV_FORMAT_DOUBLE, &value) >= 0 ? value : 0;
+}
+
+} // namespace
+
+MediaInformation MpvEngine::mediaInformation() const {
+    MediaInformation information;
+    mpv_handle *handle = handle_.get();
+    if (!handle || !playingCurrent())
+        return information;
+    information.fileName = stringProperty(handle, "filename");
+    information.container = stringProperty(handle, "file-format");
+    information.videoCodec = stringProperty(handle, "video-codec");
+    information.audioCodec = stringProperty(handle, "audio-codec");
+    information.width = int(numberProperty(handle, "video-params/w"));
+    information.height = int(numberProperty(handle, "video-params/h"));
+    information.frameRate = numberProperty(handle, "container-fps");
+    const double duration = numberProperty(handle, "duration");
+    if (duration > 0)
+        information.bitsPerSecond = numberProperty(handle, "file-size") * 8 / duration;
+    information.videoDecoder = stringProperty(handle, "current-tracks/video/codec");
+    const QString hardware = stringProperty(handle, "hwdec-current");
+    if (hardware != u"no")
+        information.hardwareDecoder = hardware;
+    return information;
 }
 
 void MpvEngine::simplifySubtitles() {

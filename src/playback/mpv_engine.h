@@ -1,6 +1,7 @@
 #pragma once
 
 #include "playback/load_error.h"
+#include "playback/media_information.h"
 #include "playback/subtitle_memory_guard.h"
 
 #include <QByteArray>
@@ -42,6 +43,10 @@ public:
         QStringList trackLanguages;
         // How much memory styled subtitles may take before they are drawn as plain text.
         qint64 subtitleMemoryBudget = SubtitleMemoryGuard::defaultBudgetBytes;
+        // mpv's hwdec while hardware decoding is on: the decoders known to show the same
+        // picture as software, which mpv falls back to when one fails.
+        QByteArray hardwareDecoder = "auto-safe";
+        bool hardwareDecoding = true;
     };
 
     explicit MpvEngine(const Options &options, QObject *parent = nullptr);
@@ -75,6 +80,10 @@ public:
     void addSubtitle(const QByteArray &localPath);
     void seek(double seconds);
     double timePosition() const;
+    // Turns hardware decoding on or off, for what plays now too.
+    void setHardwareDecoding(bool on);
+    // What the playing file is made of, read now.
+    MediaInformation mediaInformation() const;
 
 Q_SIGNALS:
     // The subtitles shown took more memory than allowed and are now drawn as plain text.
@@ -102,6 +111,7 @@ private:
     QPointer<MediaPlayer> current_;
     QPointer<MediaPlayer> queued_;
     std::optional<bool> soundForVideo_;
+    QByteArray hardwareDecoder_;
     bool wantsRenderer_ = false;
     // Only where subtitles are drawn: the null output never renders them.
     SubtitleMemoryGuard *subtitleGuard_ = nullptr;

@@ -43,6 +43,16 @@ void PlayerManager::setVolume(double volume) {
         engine_->setVolume(volume_);
 }
 
+void PlayerManager::setHardwareDecoding(bool on) {
+    engineOptions_.hardwareDecoding = on;
+    if (engine_)
+        engine_->setHardwareDecoding(on);
+}
+
+MediaInformation PlayerManager::mediaInformation() const {
+    return engine_ ? engine_->mediaInformation() : MediaInformation{};
+}
+
 void PlayerManager::setMuted(bool muted) {
     publish(isMuted_, muted);
     if (engine_)

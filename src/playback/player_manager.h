@@ -76,6 +76,11 @@ public:
     void setWindowDelegate(WindowDelegate *delegate);
     void setVolume(double volume);
     void setMuted(bool muted);
+    // Hardware decoding where mpv deems it safe; on unless turned off.
+    void setHardwareDecoding(bool on);
+    bool hardwareDecoding() const { return engineOptions_.hardwareDecoding; }
+    // What the loaded file is made of, read now; empty before its player starts.
+    MediaInformation mediaInformation() const;
     WindowDelegate *windowDelegate() const { return windowDelegate_; }
     // Where positions are remembered (not owned; none when null).
     void setResumeStore(ResumeStore *store) { resumeStore_ = store; }
