@@ -16,10 +16,13 @@
 #include "views/style.h"
 #include "views/symbols.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHash>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -348,6 +351,85 @@ private Q_SLOTS:
             QCOMPARE(launch()->playerManager()->volume(), 1.0);
         }
         QSettings().remove("volume");
+    }
+
+    void hardwareDecodingIsOnWhereSafeRememberedOffAndNeverStopsAFilm() {
+        const auto hwdec = [](AppDelegate &delegate) {
+            char *value =
+                mpv_get_property_string(delegate.playerManager()->engine()->handle(), "hwdec");
+            const QByteArray result(value ? value : "");
+            mpv_free(value);
+            return result;
+        };
+        const auto playsOn = [](AppDelegate &delegate) {
+            PlayerManager &manager = *delegate.playerManager();
+            manager.loadMedia(QUrl::fromLocalFile(test_support::fixture("long.mp4")));
+            const double start = manager.currentTime();
+            return QTest::qWaitFor([&] { return manager.currentTime() > start + 0.5; },
+                                   timeoutMs) &&
+                   manager.loadError().isEmpty();
+        };
+        {
+            auto delegate = launch();
+            auto *item = delegate->window()->findChild<QAction *>("hardwareDecodingAction");
+            QVERIFY(item->isCheckable() && item->isChecked());
+            QVERIFY(playsOn(*delegate));
+            QCOMPARE(hwdec(*delegate), QByteArray("auto-safe"));
+            // No GPU here: mpv decodes in software, and says so.
+            const MediaInformation information = delegate->playerManager()->mediaInformation();
+            QCOMPARE(information.videoDecoder, QStringLiteral("h264"));
+            QVERIFY(information.hardwareDecoder.isEmpty());
+            QCOMPARE(QSize(information.width, information.height), QSize(320, 240));
+            QCOMPARE(information.frameRate, 25.0);
+
+            item->trigger();
+            QCOMPARE(hwdec(*delegate), QByteArray("no"));
+            QVERIFY(playsOn(*delegate));
+            QTRY_COMPARE(QSettings().value("hardwareDecoding").toBool(), false);
+        }
+        {
+            auto delegate = launch();
+            QVERIFY(
+                !delegate->window()->findChild<QAction *>("hardwareDecodingAction")->isChecked());
+            QCOMPARE(hwdec(*delegate), QByteArray("no"));
+        }
+        QSettings().setValue("hardwareDecoding", "maybe");
+        QCOMPARE(hwdec(*launch()), QByteArray("auto-safe"));
+        QSettings().remove("hardwareDecoding");
+
+        // A decoder asked for that cannot start here, or does not exist: the film plays.
+        for (const char *decoder : {"vaapi", "nosuchdecoder"}) {
+            qputenv("SONAVEL_HWDEC", decoder);
+            auto delegate = launch();
+            QVERIFY2(playsOn(*delegate), decoder);
+            qunsetenv("SONAVEL_HWDEC");
+        }
+    }
+
+    void mediaInformationTellsWhatPlays() {
+        auto delegate = launch();
+        PlayerManager &manager = *delegate->playerManager();
+        auto *item = delegate->window()->findChild<QMenu *>("viewMenu")->actions().last();
+        item->trigger();
+        auto *dialog = delegate->window()->findChild<QDialog *>("mediaInformation");
+        QVERIFY(dialog && dialog->isVisible());
+        const auto shown = [&] {
+            QStringList texts;
+            for (const QLabel *label : dialog->findChildren<QLabel *>())
+                texts << label->text();
+            return texts;
+        };
+        QVERIFY(shown().contains("Nothing is playing."));
+        manager.loadMedia(QUrl::fromLocalFile(test_support::fixture("long.mp4")));
+        QTRY_VERIFY_WITH_TIMEOUT(shown().contains("320 × 240"), timeoutMs);
+        QVERIFY(shown().contains("long.mp4"));
+        QTRY_VERIFY(shown().contains("h264 (software)"));
+        // A song has no picture rows; its codec and rate are there.
+        manager.loadMedia(QUrl::fromLocalFile(test_support::fixture("tone.mp3")));
+        QTRY_VERIFY_WITH_TIMEOUT(shown().contains("tone.mp3"), timeoutMs);
+        QVERIFY(!shown().contains("Size"));
+        QTRY_VERIFY(!shown().filter("kbit/s").isEmpty());
+        dialog->close();
     }
 
     void lastFileHandedOverWins() {
@@ -679,7 +761,9 @@ private Q_SLOTS:
         QCOMPARE(file->title(), QStringLiteral("File"));
         QCOMPARE(titles(file), (QStringList{"Open...", "-", "Close"}));
         QCOMPARE(view->title(), QStringLiteral("View"));
-        QCOMPARE(titles(view), QStringList{"Enter Full Screen"});
+        QCOMPARE(titles(view), (QStringList{"Enter Full Screen", "-", "Hardware Decoding",
+                                            "Media Information..."}));
+        QCOMPARE(view->actions().last()->shortcut(), QKeySequence("Ctrl+I"));
         QCOMPARE(application->actions().first()->shortcut(), QKeySequence("Ctrl+Q"));
         QCOMPARE(file->actions().first()->shortcut(), QKeySequence("Ctrl+O"));
         QCOMPARE(file->actions().last()->shortcut(), QKeySequence("Ctrl+W"));
@@ -718,7 +802,9 @@ private Q_SLOTS:
                  (QStringList{"開く...", "-", "閉じる"}));
         QCOMPARE(titles(japanese.findChild<QMenu *>("applicationMenu")),
                  QStringList{"Sonavelを終了"});
-        QCOMPARE(titles(japanese.findChild<QMenu *>("viewMenu")), QStringList{"Enter Full Screen"});
+        QCOMPARE(
+            titles(japanese.findChild<QMenu *>("viewMenu")),
+            (QStringList{"Enter Full Screen", "-", "ハードウェアデコード", "メディア情報..."}));
         QCOMPARE(japanese.findChild<QMenu *>("subtitlesBarMenu")->title(), QStringLiteral("字幕"));
     }
 
