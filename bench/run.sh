@@ -92,3 +92,8 @@ for file in "$media/song.mp3" "$media/clip720.mp4"; do
     echo "$(basename "$file"): shown $(echo "$runs" | awk '{print $2}' | median) ms," \
         "first picture $(echo "$runs" | awk '{print $4}' | median) ms (-1: a song has none)"
 done
+xvfb-run -a -s "-screen 0 1920x1080x24" python3 "$root/bench/bare_mpv_start.py" --vo=x11 \
+    "$media/clip720.mp4"
+
+echo "== Films without a GPU: each way of drawing, 720p and 1080p (median of 3)"
+"$root/bench/renderer_bench.sh" "$build"

@@ -19,6 +19,7 @@
 #include <QMainWindow>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <cstdio>
 #include <sys/resource.h>
@@ -116,7 +117,13 @@ int main(int argc, char *argv[]) {
         launchArguments.append(file);
     AppDelegate delegate(launchArguments, options);
     delegate.applicationDidFinishLaunching();
-    if (!QTest::qWaitForWindowExposed(delegate.window()))
+    // A film's window first shows once the film's size is known.
+    if (!QTest::qWaitFor(
+            [&] {
+                QWindow *window = delegate.window()->windowHandle();
+                return window && window->isExposed();
+            },
+            10000))
         return 1;
     PlayerManager &manager = *delegate.playerManager();
     manager.setRepeatMode(RepeatMode::one);
