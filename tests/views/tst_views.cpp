@@ -1191,6 +1191,12 @@ private Q_SLOTS:
         // Playing: a paused picture is redrawn only when the window asks, and a Wayland
         // compositor may leave a window unexposed for a while after full screen.
         manager().play();
+        // A window resized on every picture still shows the film whole afterwards.
+        for (int step = 0; step < 30; ++step) {
+            window().resize(window().size() + QSize(step % 2 ? -7 : 9, step % 3 ? 5 : -4));
+            QCoreApplication::processEvents();
+        }
+        QVERIFY(videoShows(turned, still));
         delegate->enterCustomFullScreen();
         QTRY_VERIFY(window().windowState() & Qt::WindowFullScreen);
         // Scaled up to the whole output, its edges soften.
