@@ -47,6 +47,9 @@ void buildMainMenu(QMainWindow &window, const Localization &localization,
             {QKeySequence(Qt::CTRL | Qt::META | Qt::Key_F), QKeySequence(Qt::Key_F11)},
             actions.toggleFullScreen);
 
+    if (actions.playbackMenu)
+        bar->addMenu(actions.playbackMenu);
+
     // The track choices without a context menu: a laptop may have no menu key.
     const auto addTracksMenu = [&](MediaTrack::Kind kind, QStringView key, const QString &name) {
         QMenu *menu = bar->addMenu(localization.get(key));
