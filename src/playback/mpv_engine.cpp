@@ -159,7 +159,10 @@ QList<Chapter> chaptersOf(const mpv_node &list) {
         for (int j = 0; j < entry.u.list->num; ++j) {
             const std::string_view key = entry.u.list->keys[j];
             const mpv_node &value = entry.u.list->values[j];
-            if (key == "title" && value.format == MPV_FORMAT_STRING) {
+            // mpv's Matroska reader names a chapter without a title "(unnamed)", in English:
+            // Sonavel numbers such chapters in the reader's language instead.
+            if (key == "title" && value.format == MPV_FORMAT_STRING &&
+                std::string_view(value.u.string) != "(unnamed)") {
                 chapter.title = QString::fromUtf8(value.u.string).trimmed();
             } else if (key == "time" && value.format == MPV_FORMAT_DOUBLE) {
                 chapter.start = value.u.double_;

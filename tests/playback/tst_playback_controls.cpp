@@ -95,7 +95,7 @@ private Q_SLOTS:
         QVERIFY(loaded("chapters.mkv"));
         QTRY_COMPARE_WITH_TIMEOUT(manager->chapters().size(), 3, timeoutMs);
         QCOMPARE(manager->chapters().at(0), (Chapter{0, "Opening"}));
-        QCOMPARE(manager->chapters().at(1).start, 2.0);
+        QCOMPARE(manager->chapters().at(1), (Chapter{2, ""}));
         QCOMPARE(manager->chapters().at(2), (Chapter{4, "Ending"}));
         QVERIFY(pausedAt(2.5));
         QCOMPARE(manager->currentChapter(), 1);
@@ -179,10 +179,13 @@ private Q_SLOTS:
         int paused = 0;
         QTRY_VERIFY_WITH_TIMEOUT(
             mpv_get_property(manager->engine()->handle(), "pause", MPV_FORMAT_FLAG, &paused) >= 0 &&
-                paused && manager->currentTime() == mpvDouble("time-pos"),
+                paused,
             timeoutMs);
+        // Staying put takes a while to see: once the step has landed, time stands still.
+        QTest::qWait(400);
         const double stopped = manager->currentTime();
-        QTest::qWait(300);
+        QCOMPARE(stopped, mpvDouble("time-pos"));
+        QTest::qWait(400);
         QCOMPARE(manager->currentTime(), stopped);
 
         QVERIFY(loaded("long.mp3"));
