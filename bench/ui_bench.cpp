@@ -2,6 +2,7 @@
 //   ui_bench audio|video|paused FILE SECONDS
 // prints the CPU used (percent of one core) over SECONDS after a warm-up, the peak resident
 // memory, and for video the frames mpv dropped.
+//   ui_bench video-2x FILE SECONDS        the same video played at twice its speed
 //   ui_bench empty - SECONDS              the window with nothing loaded
 //   ui_bench after-video SONG SECONDS VIDEO  a song playing after a video played for a while
 //   ui_bench alternate SONG COUNT VIDEO      COUNT loads alternating the two, each played a
@@ -97,8 +98,9 @@ int main(int argc, char *argv[]) {
     QApplication::setApplicationName(QStringLiteral("Sonavel"));
     const QStringList arguments = QApplication::arguments();
     if (arguments.size() < 4) {
-        std::fprintf(stderr, "usage: ui_bench audio|video|paused|empty|after-video|alternate "
-                             "FILE SECONDS|COUNT [VIDEO]\n");
+        std::fprintf(stderr,
+                     "usage: ui_bench audio|video|video-2x|paused|empty|after-video|alternate "
+                     "FILE SECONDS|COUNT [VIDEO]\n");
         return 2;
     }
     const QString mode = arguments.at(1);
@@ -108,16 +110,21 @@ int main(int argc, char *argv[]) {
     const bool startsWithFile = mode != QLatin1String("empty") &&
                                 mode != QLatin1String("after-video") &&
                                 mode != QLatin1String("alternate");
+    // A film named at launch holds the window back until its size is known, which under
+    // this harness never came: films are opened in the shown window instead.
+    const bool film = mode.startsWith(QLatin1String("video"));
 
     MpvEngine::Options options;
     options.audioOutput = "null";
     QStringList launchArguments{QStringLiteral("sonavel")};
-    if (startsWithFile)
+    if (startsWithFile && !film)
         launchArguments.append(file);
     AppDelegate delegate(launchArguments, options);
     delegate.applicationDidFinishLaunching();
-    if (!QTest::qWaitForWindowExposed(delegate.window()))
+    if (!QTest::qWaitForWindowExposed(delegate.window())) {
+        std::fprintf(stderr, "the window never showed\n");
         return 1;
+    }
     PlayerManager &manager = *delegate.playerManager();
     manager.setRepeatMode(RepeatMode::one);
     if (mode == QLatin1String("alternate"))
@@ -126,6 +133,10 @@ int main(int argc, char *argv[]) {
         if (!playAWhile(manager, video, 3) || !playAWhile(manager, file, 0.5))
             return 1;
     }
+    if (film && !playAWhile(manager, file, 0.2))
+        return 1;
+    if (mode == QLatin1String("video-2x"))
+        manager.setSpeed(2);
     idle(2000);
     if (mode == QLatin1String("paused"))
         manager.pause();
@@ -141,7 +152,7 @@ int main(int argc, char *argv[]) {
     const double cpu = 100 * (cpuSeconds() - cpuBefore) / (clock.nsecsElapsed() / 1e9);
     std::printf("sonavel %s: cpu %.1f %% of one core, peak rss %ld KiB, rss now %ld KiB",
                 qPrintable(mode), cpu, peakResidentKiB(), statusKiB("VmRSS:"));
-    if (mode == QLatin1String("video")) {
+    if (film) {
         std::printf(", dropped frames %lld (decoder) %lld (late)",
                     (long long)(mpvCount(manager, "frame-drop-count") - droppedBefore),
                     (long long)(mpvCount(manager, "vo-delayed-frame-count") - voDroppedBefore));
