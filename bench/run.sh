@@ -57,6 +57,9 @@ xvfb-run -a -s "-screen 0 1920x1080x24" sh -c "
     echo '== 1280x720 30 fps video playing in the window'
     '$build/bench/ui_bench' video '$media/clip720.mp4' 10 2>/dev/null
     python3 '$root/bench/bare_mpv_cpu.py' 10 '$media/clip720.mp4' --vo=gpu --gpu-context=x11egl --ao=null
+    echo '== The same video at twice its speed (sound kept at its pitch), Sonavel then bare mpv'
+    '$build/bench/ui_bench' video-2x '$media/clip720.mp4' 10 2>/dev/null
+    python3 '$root/bench/bare_mpv_cpu.py' 10 '$media/clip720.mp4' --vo=gpu --gpu-context=x11egl --ao=null --speed=2
     echo '== Loaded and paused'
     '$build/bench/ui_bench' paused '$media/song.mp3' 10 2>/dev/null
     '$build/bench/ui_bench' paused '$media/clip720.mp4' 10 2>/dev/null

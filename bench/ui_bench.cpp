@@ -2,6 +2,7 @@
 //   ui_bench audio|video|paused FILE SECONDS
 // prints the CPU used (percent of one core) over SECONDS after a warm-up, the peak resident
 // memory, and for video the frames mpv dropped.
+//   ui_bench video-2x FILE SECONDS        the same video played at twice its speed
 //   ui_bench empty - SECONDS              the window with nothing loaded
 //   ui_bench after-video SONG SECONDS VIDEO  a song playing after a video played for a while
 //   ui_bench alternate SONG COUNT VIDEO      COUNT loads alternating the two, each played a
@@ -98,14 +99,16 @@ int main(int argc, char *argv[]) {
     QApplication::setApplicationName(QStringLiteral("Sonavel"));
     const QStringList arguments = QApplication::arguments();
     if (arguments.size() < 4) {
-        std::fprintf(stderr, "usage: ui_bench audio|video|paused|empty|after-video|alternate "
-                             "FILE SECONDS|COUNT [VIDEO]\n");
+        std::fprintf(stderr,
+                     "usage: ui_bench audio|video|video-2x|paused|empty|after-video|alternate "
+                     "FILE SECONDS|COUNT [VIDEO]\n");
         return 2;
     }
     const QString mode = arguments.at(1);
     const QString file = QFileInfo(arguments.at(2)).absoluteFilePath();
     const int seconds = arguments.at(3).toInt();
     const QString video = QFileInfo(arguments.value(4)).absoluteFilePath();
+    const bool film = mode.startsWith(QLatin1String("video"));
     const bool startsWithFile = mode != QLatin1String("empty") &&
                                 mode != QLatin1String("after-video") &&
                                 mode != QLatin1String("alternate");
@@ -117,14 +120,17 @@ int main(int argc, char *argv[]) {
         launchArguments.append(file);
     AppDelegate delegate(launchArguments, options);
     delegate.applicationDidFinishLaunching();
-    // A film's window first shows once the film's size is known.
+    // A film's window first shows once the film's size is known: until then it has no
+    // native window, which qWaitForWindowExposed takes as a failure at once.
     if (!QTest::qWaitFor(
             [&] {
                 QWindow *window = delegate.window()->windowHandle();
                 return window && window->isExposed();
             },
-            10000))
+            10000)) {
+        std::fprintf(stderr, "the window never showed\n");
         return 1;
+    }
     PlayerManager &manager = *delegate.playerManager();
     manager.setRepeatMode(RepeatMode::one);
     if (mode == QLatin1String("alternate"))
@@ -133,6 +139,8 @@ int main(int argc, char *argv[]) {
         if (!playAWhile(manager, video, 3) || !playAWhile(manager, file, 0.5))
             return 1;
     }
+    if (mode == QLatin1String("video-2x"))
+        manager.setSpeed(2);
     idle(2000);
     if (mode == QLatin1String("paused"))
         manager.pause();
@@ -148,7 +156,7 @@ int main(int argc, char *argv[]) {
     const double cpu = 100 * (cpuSeconds() - cpuBefore) / (clock.nsecsElapsed() / 1e9);
     std::printf("sonavel %s: cpu %.1f %% of one core, peak rss %ld KiB, rss now %ld KiB",
                 qPrintable(mode), cpu, peakResidentKiB(), statusKiB("VmRSS:"));
-    if (mode == QLatin1String("video")) {
+    if (film) {
         std::printf(", dropped frames %lld (decoder) %lld (late)",
                     (long long)(mpvCount(manager, "frame-drop-count") - droppedBefore),
                     (long long)(mpvCount(manager, "vo-delayed-frame-count") - voDroppedBefore));

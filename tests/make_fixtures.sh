@@ -134,3 +134,24 @@ ff album-4.mp3 -f lavfi -i "$(chirp 2100 48000)" -ac 2 -c:a libmp3lame -b:a 192k
 # A film whose sound is the first song's tone.
 ff tone-film.mp4 -f lavfi -i testsrc=size=160x120:rate=25:duration=2 -f lavfi -i "$(chirp 300 48000)" \
     -pix_fmt yuv420p -c:v libx264 -preset ultrafast -c:a aac -b:a 128k -shortest
+
+# Chapters as ffmpeg writes them from its metadata: a film with a titled, an untitled and
+# a titled chapter, and an audiobook in two parts.
+chapter() { printf '[CHAPTER]\nTIMEBASE=1/1000\nSTART=%s\nEND=%s\n' "$1" "$2"; [ -z "$3" ] || printf 'title=%s\n' "$3"; }
+[ -s chapters.txt ] || { echo ';FFMETADATA1'; chapter 0 2000 Opening; chapter 2000 4000 ''
+    chapter 4000 6000 Ending; } > chapters.txt
+ff chapters.mkv -f lavfi -i testsrc=size=320x240:rate=25:duration=6 \
+    -f lavfi -i sine=frequency=300:duration=6 -i chapters.txt -map 0 -map 1 -map_metadata 2 \
+    -map_chapters 2 -pix_fmt yuv420p -c:v libx264 -preset ultrafast -c:a aac
+[ -s audiobook.txt ] || { echo ';FFMETADATA1'; chapter 0 3000 'Part One'
+    chapter 3000 6000 'Part Two'; } > audiobook.txt
+ff audiobook.m4a -f lavfi -i sine=frequency=440:duration=6 -i audiobook.txt -map 0 \
+    -map_chapters 1 -metadata title=Audiobook -c:a aac
+# Three hundred chapters in ten seconds.
+[ -s many-chapters.txt ] || { echo ';FFMETADATA1'; i=0
+    while [ $i -lt 300 ]; do chapter $((i * 33)) $((i * 33 + 33)) "Part $i"; i=$((i + 1)); done
+    } > many-chapters.txt
+ff many-chapters.mkv -f lavfi -i testsrc=size=160x120:rate=25:duration=10 -i many-chapters.txt \
+    -map 0 -map_chapters 1 -pix_fmt yuv420p -c:v libx264 -preset ultrafast
+# A steady tone, whose pitch must stay as it is at any speed.
+ff steady.wav -f lavfi -i sine=frequency=440:sample_rate=48000:duration=6 -c:a pcm_s16le

@@ -2,6 +2,7 @@
 
 #include "app/dark_appearance.h"
 #include "app/main_menu.h"
+#include "app/playback_menu.h"
 #include "app/window_placement.h"
 #include "desktop/default_player_prompt.h"
 #include "desktop/media_controls.h"
@@ -11,6 +12,7 @@
 #include "desktop/window_system.h"
 #include "i18n/localization.h"
 #include "playback/player_manager.h"
+#include "playback/subtitle_scale.h"
 #include "views/accessibility.h"
 #include "views/content_view.h"
 #include "views/media_information_dialog.h"
@@ -34,6 +36,7 @@ namespace {
 
 const QString volumeKey = QStringLiteral("volume");
 const QString hardwareDecodingKey = QStringLiteral("hardwareDecoding");
+const QString subtitleScaleKey = QStringLiteral("subtitleScale");
 
 } // namespace
 
@@ -68,6 +71,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     connect(qApp, &QCoreApplication::aboutToQuit, playerManager_.get(),
             &PlayerManager::rememberPosition);
     restoreVolume();
+    restoreSubtitleScale();
     followPlayback();
 
     window_ = std::make_unique<QMainWindow>();
@@ -134,10 +138,25 @@ void AppDelegate::restoreVolume() {
     playerManager_->setVolume(savedVolume_);
 }
 
+void AppDelegate::restoreSubtitleScale() {
+    bool ok = false;
+    const double stored = preferences::value(subtitleScaleKey).toDouble(&ok);
+    savedSubtitleScale_ = ok ? subtitle_scale::bounded(stored) : subtitle_scale::normal;
+    playerManager_->setSubtitleScale(savedSubtitleScale_);
+}
+
+void AppDelegate::saveSubtitleScale() {
+    if (!playerManager_ || playerManager_->subtitleScale() == savedSubtitleScale_)
+        return;
+    savedSubtitleScale_ = playerManager_->subtitleScale();
+    preferences::setValue(subtitleScaleKey, savedSubtitleScale_);
+}
+
 void AppDelegate::followPlayback() {
     // Looked at once per batch of changes, however they were made.
     new StateObserver(*playerManager_, this, [this] {
         saveVolume();
+        saveSubtitleScale();
         // A film that fails gives no size to wait for.
         if (placement_ && !isFilmLoading())
             placement_->stopWaitingForFilm();
@@ -174,6 +193,11 @@ void AppDelegate::setupMenuBarIcon() {
 }
 
 void AppDelegate::setupMenu() {
+    if (!playbackMenu_)
+        playbackMenu_ = new PlaybackMenu(*window_, *playerManager_, [this](const QString &news) {
+            if (contentView_)
+                contentView_->showNotice(news);
+        });
     buildMainMenu(*window_, Localization::shared(),
                   {.quit = [] { QCoreApplication::quit(); },
                    .openFile = [this] { openFile(); },
@@ -189,7 +213,8 @@ void AppDelegate::setupMenu() {
                    .fillTracks =
                        [this](QMenu &menu, MediaTrack::Kind kind) {
                            TrackMenu::addChoices(&menu, kind, *playerManager_, window_.get());
-                       }});
+                       },
+                   .playbackMenu = playbackMenu_->menu()});
 }
 
 void AppDelegate::showMediaInformation() {

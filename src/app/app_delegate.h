@@ -24,6 +24,7 @@ class MediaControls;
 class SleepInhibitor;
 class DefaultPlayerPrompt;
 class WindowPlacement;
+class PlaybackMenu;
 
 // Owns the one main window and the one player manager for the whole run, and answers the
 // player manager's request to fit the window to a video.
@@ -94,6 +95,9 @@ private:
     void followPlayback();
     void saveVolume();
     void showMediaInformation();
+    // Subtitle size holds across files and launches.
+    void restoreSubtitleScale();
+    void saveSubtitleScale();
 
     QStringList arguments_;
     MpvEngine::Options engineOptions_;
@@ -112,6 +116,8 @@ private:
     // Goes before the window and the player manager it follows, letting go of what it holds.
     std::unique_ptr<SleepInhibitor> sleepInhibitor_;
     double savedVolume_ = 1;
+    double savedSubtitleScale_ = 1;
+    QPointer<PlaybackMenu> playbackMenu_;
     CustomFullScreen customFullScreen_;
     // What was loaded when full screen began.
     quint64 loadAtFullScreen_ = 0;

@@ -58,6 +58,9 @@ void buildMainMenu(QMainWindow &window, const Localization &localization,
     addItem(window, *view, localization.get(u"mediaInformation"),
             {QKeySequence(Qt::CTRL | Qt::Key_I)}, actions.showMediaInformation);
 
+    if (actions.playbackMenu)
+        bar->addMenu(actions.playbackMenu);
+
     // The track choices without a context menu: a laptop may have no menu key.
     const auto addTracksMenu = [&](MediaTrack::Kind kind, QStringView key, const QString &name) {
         QMenu *menu = bar->addMenu(localization.get(key));

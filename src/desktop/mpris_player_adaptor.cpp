@@ -3,6 +3,7 @@
 #include "desktop/media_controls.h"
 #include "playback/local_file.h"
 #include "playback/media_kind.h"
+#include "playback/playback_speed.h"
 #include "playback/player_manager.h"
 
 #include <algorithm>
@@ -92,13 +93,29 @@ void MprisPlayerAdaptor::setVolume(double volume) {
         manager.setMuted(false);
 }
 
+double MprisPlayerAdaptor::rate() const {
+    return controls_.playerManager().speed();
+}
+
+double MprisPlayerAdaptor::minimumRate() const {
+    return playback_speed::minimum;
+}
+
+double MprisPlayerAdaptor::maximumRate() const {
+    return playback_speed::maximum;
+}
+
 void MprisPlayerAdaptor::setRate(double rate) {
-    // Sonavel plays at 1.0 only; MPRIS reads a rate of 0 as a pause.
+    // MPRIS reads a rate of 0 as a pause.
     if (rate == 0) {
         if (canPlay())
             controls_.playerManager().pause();
-    } else if (rate != 1.0) {
-        controls_.refuseCall(QStringLiteral("Rate is 1.0 only"));
+    } else if (!playback_speed::isWithinRange(rate)) {
+        controls_.refuseCall(QStringLiteral("Rate is between %1 and %2")
+                                 .arg(playback_speed::minimum)
+                                 .arg(playback_speed::maximum));
+    } else if (canPlay()) {
+        controls_.playerManager().setSpeed(rate);
     }
 }
 

@@ -17,8 +17,8 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
     Q_PROPERTY(QVariantMap Metadata READ metadata)
     Q_PROPERTY(double Volume READ volume WRITE setVolume)
     Q_PROPERTY(qlonglong Position READ position)
-    Q_PROPERTY(double MinimumRate READ rate)
-    Q_PROPERTY(double MaximumRate READ rate)
+    Q_PROPERTY(double MinimumRate READ minimumRate)
+    Q_PROPERTY(double MaximumRate READ maximumRate)
     Q_PROPERTY(bool CanGoNext READ canGoNext)
     Q_PROPERTY(bool CanGoPrevious READ canGoPrevious)
     Q_PROPERTY(bool CanPlay READ canPlay)
@@ -31,8 +31,11 @@ public:
     QString playbackStatus() const;
     QString loopStatus() const;
     void setLoopStatus(const QString &status);
-    double rate() const { return 1.0; }
+    double rate() const;
+    // Within these the rate is the playback speed; 0 pauses, anything else is refused.
     void setRate(double rate);
+    double minimumRate() const;
+    double maximumRate() const;
     bool shuffle() const { return false; }
     // Sonavel plays a folder in its order only: asked to shuffle, it says so.
     void setShuffle(bool shuffle);

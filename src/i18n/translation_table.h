@@ -7,7 +7,7 @@
 
 inline constexpr std::array<QStringView, 10> supportedLanguages{u"en", u"de", u"fr", u"es", u"it",
                                                                 u"pt", u"nl", u"ja", u"zh", u"ko"};
-inline constexpr std::size_t translationKeyCount = 82;
+inline constexpr std::size_t translationKeyCount = 113;
 
 struct TranslationRow {
     QStringView key;

@@ -132,6 +132,16 @@ void MediaPlayer::seek(double seconds) {
     Q_EMIT timeReported(currentTime_);
 }
 
+void MediaPlayer::stepFrame(bool forward) {
+    if (!isVideo_ || !engine_->isCurrent(this) || !error_.isEmpty() || !loaded_)
+        return;
+    // A step ends paused: the frame is there to be looked at.
+    wantsPlaying_ = false;
+    engine_->setPaused(true);
+    engine_->stepFrame(forward);
+    updateTimeReports();
+}
+
 void MediaPlayer::handleStarted() {
     started_ = true;
 }
@@ -238,6 +248,13 @@ void MediaPlayer::handleTracks(const QList<MediaTrack> &tracks) {
         return;
     tracks_ = tracks;
     Q_EMIT tracksChanged(tracks_);
+}
+
+void MediaPlayer::handleChapters(const QList<Chapter> &chapters) {
+    if (chapters == chapters_)
+        return;
+    chapters_ = chapters;
+    Q_EMIT chaptersChanged(chapters_);
 }
 
 void MediaPlayer::handleTags(const MediaTags &tags) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "playback/chapters.h"
 #include "playback/load_error.h"
 
 #include <QList>
@@ -88,6 +89,10 @@ public:
     bool isHandedOn() const { return handedOn_; }
     const MediaTags &tags() const { return tags_; }
     const QList<MediaTrack> &tracks() const { return tracks_; }
+    // As the file gives them: not yet in order or checked against the duration.
+    const QList<Chapter> &chapters() const { return chapters_; }
+    // A film's next or previous frame, paused there.
+    void stepFrame(bool forward);
 
     static constexpr int timeReportIntervalMs = 100;
 
@@ -103,6 +108,7 @@ Q_SIGNALS:
     void seekFinished(double seconds);
     void tagsLoaded(const MediaTags &tags);
     void tracksChanged(const QList<MediaTrack> &tracks);
+    void chaptersChanged(const QList<Chapter> &chapters);
     void failed(const LoadError &error);
 
 private:
@@ -122,6 +128,7 @@ private:
     void handleSeekFinished();
     void handleTags(const MediaTags &tags);
     void handleTracks(const QList<MediaTrack> &tracks);
+    void handleChapters(const QList<Chapter> &chapters);
     void reportTime();
     void updateTimeReports();
 
@@ -148,6 +155,7 @@ private:
     LoadError error_;
     MediaTags tags_;
     QList<MediaTrack> tracks_;
+    QList<Chapter> chapters_;
     // What the file was when it was opened, to tell an end from a file cut short under us.
     FileIdentity opened_;
     QTimer timeReportTimer_;

@@ -26,6 +26,8 @@ enum ObservedProperty : uint64_t {
     trackListProperty,
     subtitleCodecProperty,
     pauseProperty,
+    chapterListProperty,
+    steppedTimeProperty,
 };
 
 // Hooks mpv waits on.
@@ -149,6 +151,36 @@ QList<MediaTrack> tracksOf(const mpv_node &list) {
     return tracks;
 }
 
+// The chapters of mpv's chapter list, as the file gives them.
+QList<Chapter> chaptersOf(const mpv_node &list) {
+    QList<Chapter> chapters;
+    if (list.format != MPV_FORMAT_NODE_ARRAY)
+        return chapters;
+    for (int i = 0; i < list.u.list->num; ++i) {
+        const mpv_node &entry = list.u.list->values[i];
+        if (entry.format != MPV_FORMAT_NODE_MAP)
+            continue;
+        Chapter chapter;
+        bool timed = false;
+        for (int j = 0; j < entry.u.list->num; ++j) {
+            const std::string_view key = entry.u.list->keys[j];
+            const mpv_node &value = entry.u.list->values[j];
+            // mpv's Matroska reader names a chapter without a title "(unnamed)", in English:
+            // Sonavel numbers such chapters in the reader's language instead.
+            if (key == "title" && value.format == MPV_FORMAT_STRING &&
+                std::string_view(value.u.string) != "(unnamed)") {
+                chapter.title = QString::fromUtf8(value.u.string).trimmed();
+            } else if (key == "time" && value.format == MPV_FORMAT_DOUBLE) {
+                chapter.start = value.u.double_;
+                timed = true;
+            }
+        }
+        if (timed)
+            chapters.append(chapter);
+    }
+    return chapters;
+}
+
 struct NodeContentsFreer {
     void operator()(mpv_node *node) const { mpv_free_node_contents(node); }
 };
@@ -200,6 +232,7 @@ MpvEngine::MpvEngine(const Options &options, QObject *parent) : QObject(parent) 
     mpv_observe_property(handle.get(), metadataProperty, "metadata", MPV_FORMAT_NODE);
     mpv_observe_property(handle.get(), trackListProperty, "track-list", MPV_FORMAT_NODE);
     mpv_observe_property(handle.get(), pauseProperty, "pause", MPV_FORMAT_FLAG);
+    mpv_observe_property(handle.get(), chapterListProperty, "chapter-list", MPV_FORMAT_NODE);
     handle_ = std::move(handle);
     mpv_set_wakeup_callback(
         handle_.get(), [](void *engine) { static_cast<MpvEngine *>(engine)->queueDrain(); }, this);
@@ -327,6 +360,8 @@ LoadError MpvEngine::loadError(int mpvError) {
 void MpvEngine::setPaused(bool paused) {
     if (!handle_)
         return;
+    if (!paused)
+        followSteps(false);
     int flag = paused ? 1 : 0;
     mpv_set_property_async(handle_.get(), 0, "pause", MPV_FORMAT_FLAG, &flag);
 }
@@ -363,6 +398,82 @@ void MpvEngine::addSubtitle(const QByteArray &localPath) {
 void MpvEngine::seek(double seconds) {
     const QByteArray position = QByteArray::number(seconds, 'f', 6);
     command({"seek", position.constData(), "absolute"});
+}
+
+void MpvEngine::setDouble(const char *property, double value) {
+    if (handle_ && std::isfinite(value))
+        mpv_set_property_async(handle_.get(), 0, property, MPV_FORMAT_DOUBLE, &value);
+}
+
+void MpvEngine::setSpeed(double speed) {
+    setDouble("speed", speed);
+}
+
+void MpvEngine::setSubtitleDelay(double seconds) {
+    setDouble("sub-delay", seconds);
+}
+
+void MpvEngine::setAudioDelay(double seconds) {
+    setDouble("audio-delay", seconds);
+}
+
+void MpvEngine::setSubtitleScale(double scale) {
+    setDouble("sub-scale", scale);
+}
+
+void MpvEngine::followSteps(bool follow) {
+    if (!handle_ || follow == followsSteps_)
+        return;
+    followsSteps_ = follow;
+    // Each frame's time while playing would wake the main thread for nothing: the 0.1 s
+    // reports follow it then.
+    if (follow)
+        mpv_observe_property(handle_.get(), steppedTimeProperty, "time-pos", MPV_FORMAT_DOUBLE);
+    else
+        mpv_unobserve_property(handle_.get(), steppedTimeProperty);
+}
+
+void MpvEngine::stepFrame(bool forward) {
+    followSteps(true);
+    command({forward ? "frame-step" : "frame-back-step"});
+}
+
+QImage MpvEngine::grabFrame() const {
+    if (!handle_)
+        return {};
+    const char *args[] = {"screenshot-raw", "video", nullptr};
+    mpv_node result{};
+    if (mpv_command_ret(handle_.get(), args, &result) < 0)
+        return {};
+    std::unique_ptr<mpv_node, NodeContentsFreer> freeResult(&result);
+    if (result.format != MPV_FORMAT_NODE_MAP)
+        return {};
+    int64_t width = 0, height = 0, stride = 0;
+    std::string_view format;
+    const mpv_byte_array *data = nullptr;
+    for (int i = 0; i < result.u.list->num; ++i) {
+        const std::string_view key = result.u.list->keys[i];
+        const mpv_node &value = result.u.list->values[i];
+        if (value.format == MPV_FORMAT_INT64) {
+            if (key == "w")
+                width = value.u.int64;
+            else if (key == "h")
+                height = value.u.int64;
+            else if (key == "stride")
+                stride = value.u.int64;
+        } else if (value.format == MPV_FORMAT_STRING && key == "format") {
+            format = value.u.string;
+        } else if (value.format == MPV_FORMAT_BYTE_ARRAY && key == "data") {
+            data = value.u.ba;
+        }
+    }
+    // bgr0 is B, G, R, padding in memory: Qt's RGB32 on a little-endian machine.
+    if (!data || format != "bgr0" || width <= 0 || height <= 0 || stride < width * 4 ||
+        data->size < size_t(stride * height))
+        return {};
+    return QImage(static_cast<const uchar *>(data->data), int(width), int(height),
+                  qsizetype(stride), QImage::Format_RGB32)
+        .copy();
 }
 
 double MpvEngine::timePosition() const {
@@ -536,6 +647,12 @@ void MpvEngine::handlePropertyChange(uint64_t property, const mpv_event_property
         break;
     case metadataProperty:
         player->handleTags(tagsOf(*static_cast<const mpv_node *>(value.data)));
+        break;
+    case chapterListProperty:
+        player->handleChapters(chaptersOf(*static_cast<const mpv_node *>(value.data)));
+        break;
+    case steppedTimeProperty:
+        player->reportTime();
         break;
     default:
         break;

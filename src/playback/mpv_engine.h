@@ -5,6 +5,7 @@
 #include "playback/subtitle_memory_guard.h"
 
 #include <QByteArray>
+#include <QImage>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -84,6 +85,17 @@ public:
     void setHardwareDecoding(bool on);
     // What the playing file is made of, read now.
     MediaInformation mediaInformation() const;
+    // How fast what plays plays, its pitch kept; the engine's for every file until changed.
+    void setSpeed(double speed);
+    // Subtitles and sound shown or heard later (positive) or earlier than the picture.
+    void setSubtitleDelay(double seconds);
+    void setAudioDelay(double seconds);
+    // Subtitles drawn at `scale` times their size.
+    void setSubtitleScale(double scale);
+    // One frame on or back, paused there.
+    void stepFrame(bool forward);
+    // The film's frame on show, at the film's own size, without subtitles; null without one.
+    QImage grabFrame() const;
 
 Q_SIGNALS:
     // The subtitles shown took more memory than allowed and are now drawn as plain text.
@@ -103,6 +115,9 @@ private:
     void handleEvent(const mpv_event &event);
     void handlePropertyChange(uint64_t property, const mpv_event_property &value);
     void command(std::initializer_list<const char *> args);
+    void setDouble(const char *property, double value);
+    // Time is followed by its reports while playing; paused, only frame steps move it.
+    void followSteps(bool follow);
     MediaPlayer *playingCurrent() const;
 
     MpvHandle handle_;
@@ -117,4 +132,5 @@ private:
     SubtitleMemoryGuard *subtitleGuard_ = nullptr;
     int64_t playingEntryId_ = 0; // the entry mpv's event stream is about, from START_FILE
     std::atomic_bool drainQueued_ = false;
+    bool followsSteps_ = false;
 };

@@ -4,7 +4,10 @@
 #include "playback/local_file.h"
 #include "playback/media_kind.h"
 #include "playback/media_player.h"
+#include "playback/playback_speed.h"
 #include "playback/resume_rule.h"
+#include "playback/subtitle_scale.h"
+#include "playback/sync_offset.h"
 #include "playback/window_delegate.h"
 
 #include <QStandardPaths>
@@ -33,8 +36,95 @@ const std::shared_ptr<MpvEngine> &PlayerManager::engine() {
                 [this] { publish(subtitlesSimplified_, true); });
         engine_->setVolume(volume_);
         engine_->setMuted(isMuted_);
+        engine_->setSubtitleScale(subtitleScale_);
     }
     return engine_;
+}
+
+void PlayerManager::setSpeed(double speed) {
+    if (!player_ || !loadError_.isEmpty() || !std::isfinite(speed))
+        return;
+    publish(speed_, std::clamp(speed, playback_speed::minimum, playback_speed::maximum));
+    engine()->setSpeed(speed_);
+}
+
+void PlayerManager::setSubtitleDelay(double seconds) {
+    if (!player_ || !loadError_.isEmpty())
+        return;
+    publish(subtitleDelay_, sync_offset::bounded(seconds));
+    engine()->setSubtitleDelay(subtitleDelay_);
+}
+
+void PlayerManager::setAudioDelay(double seconds) {
+    if (!player_ || !loadError_.isEmpty())
+        return;
+    publish(audioDelay_, sync_offset::bounded(seconds));
+    engine()->setAudioDelay(audioDelay_);
+}
+
+void PlayerManager::setSubtitleScale(double scale) {
+    publish(subtitleScale_, subtitle_scale::bounded(scale));
+    if (engine_)
+        engine_->setSubtitleScale(subtitleScale_);
+}
+
+bool PlayerManager::showsSubtitles() const {
+    return player_ && isVideo_ && loadError_.isEmpty() &&
+           std::any_of(tracks_.cbegin(), tracks_.cend(), [](const MediaTrack &track) {
+               return track.kind == MediaTrack::Kind::subtitle && track.isSelected;
+           });
+}
+
+bool PlayerManager::hasFilmSound() const {
+    return player_ && isVideo_ && loadError_.isEmpty() &&
+           std::any_of(tracks_.cbegin(), tracks_.cend(), [](const MediaTrack &track) {
+               return track.kind == MediaTrack::Kind::audio && track.isSelected;
+           });
+}
+
+void PlayerManager::resetAdjustments(const std::optional<ResumePoint> &kept) {
+    publish(speed_, playback_speed::normal);
+    publish(subtitleDelay_, kept ? sync_offset::bounded(kept->subtitleDelay) : 0.0);
+    publish(audioDelay_, kept ? sync_offset::bounded(kept->audioDelay) : 0.0);
+    // The engine keeps what it was given for the next file: each starts as it should.
+    engine()->setSpeed(speed_);
+    engine()->setSubtitleDelay(subtitleDelay_);
+    engine()->setAudioDelay(audioDelay_);
+}
+
+bool PlayerManager::nextChapter() {
+    const std::optional<double> start = chapters::nextStart(chapters_, currentTime_);
+    if (!start || !player_)
+        return false;
+    seek(*start);
+    return true;
+}
+
+bool PlayerManager::previousChapter() {
+    const std::optional<double> start = chapters::previousStart(chapters_, currentTime_);
+    if (!start || !player_)
+        return false;
+    seek(*start);
+    return true;
+}
+
+void PlayerManager::goToChapter(qsizetype index) {
+    if (index >= 0 && index < chapters_.size())
+        seek(chapters_.at(index).start);
+}
+
+void PlayerManager::stepFrame(bool forward) {
+    if (!player_ || !isVideo_ || !loadError_.isEmpty())
+        return;
+    withdrawResumeOffer();
+    publish(isPlaying_, false);
+    player_->stepFrame(forward);
+}
+
+QImage PlayerManager::grabFrame() {
+    if (!player_ || !isVideo_ || !loadError_.isEmpty() || !engine_)
+        return {};
+    return engine_->grabFrame();
 }
 
 void PlayerManager::setVolume(double volume) {
@@ -96,6 +186,7 @@ void PlayerManager::beginFile(const QUrl &url) {
     publish(subtitlesSimplified_, false);
     publish(tags_, MediaTags());
     publish(tracks_, QList<MediaTrack>());
+    publish(chapters_, QList<Chapter>());
     publish(coverArt_, CoverArt());
     publish(currentURL_, url);
     publish(fileName_, media_kind::fileName(url));
@@ -153,6 +244,7 @@ void PlayerManager::attach(std::shared_ptr<MediaPlayer> player) {
     });
     connect(loaded, &MediaPlayer::tracksChanged, this,
             [this, serial](const QList<MediaTrack> &tracks) { takeTracks(serial, tracks); });
+    connect(loaded, &MediaPlayer::chaptersChanged, this, [this, serial] { takeChapters(serial); });
     connect(loaded, &MediaPlayer::seekFinished, this, [this, serial](double seconds) {
         if (isLoad(serial))
             Q_EMIT seeked(seconds);
@@ -170,6 +262,7 @@ void PlayerManager::attach(std::shared_ptr<MediaPlayer> player) {
         publish(tags_, loaded->tags());
     if (!loaded->tracks().isEmpty())
         takeTracks(serial, loaded->tracks());
+    takeChapters(serial);
     publish(currentTime_, loaded->currentTime());
     if (!loaded->error().isEmpty())
         takeFailure(serial, loaded->error());
@@ -182,6 +275,8 @@ void PlayerManager::takeDuration(quint64 serial, double seconds) {
         return;
     album_.played();
     publish(duration_, seconds);
+    // Chapters past the end are known as such only now.
+    takeChapters(serial);
     // Kept for a file of this size, yet not a place in it that could be kept.
     if (resumeOffer_ &&
         resume_rule::onLeaving(*resumeOffer_, seconds) != resume_rule::Verdict::remember)
@@ -194,6 +289,14 @@ void PlayerManager::takeTracks(quint64 serial, const QList<MediaTrack> &tracks) 
     publish(tracks_, tracks);
     leaveUnneededSubtitlesOff();
     restoreChosenTracks();
+}
+
+void PlayerManager::takeChapters(quint64 serial) {
+    if (!isLoad(serial))
+        return;
+    QList<Chapter> tidied = chapters::tidy(player_->chapters(), duration_);
+    if (tidied != chapters_)
+        publish(chapters_, std::move(tidied));
 }
 
 void PlayerManager::takeFailure(quint64 serial, const LoadError &error) {
@@ -285,9 +388,11 @@ void PlayerManager::offerResume() {
                           S_ISREG(status.st_mode)
                       ? qint64(status.st_size)
                       : -1;
-    if (!resumeStore_ || loadedSize_ < 0)
-        return;
-    const std::optional<ResumePoint> point = resumeStore_->find(loadedLocation_, loadedSize_);
+    const std::optional<ResumePoint> point = resumeStore_ && loadedSize_ >= 0
+                                                 ? resumeStore_->find(loadedLocation_, loadedSize_)
+                                                 : std::nullopt;
+    // The delays set for a film hold as soon as it plays again, wherever it starts.
+    resetAdjustments(point);
     if (!point)
         return;
     tracksToRestore_ = point;
@@ -313,8 +418,9 @@ void PlayerManager::rememberPosition() {
         return;
     switch (resume_rule::onLeaving(currentTime_, duration_)) {
     case resume_rule::Verdict::remember:
-        resumeStore_->remember(loadedLocation_, loadedSize_,
-                               {currentTime_, chosenAudioTrack_, chosenSubtitleTrack_});
+        resumeStore_->remember(
+            loadedLocation_, loadedSize_,
+            {currentTime_, chosenAudioTrack_, chosenSubtitleTrack_, subtitleDelay_, audioDelay_});
         break;
     case resume_rule::Verdict::forget:
         resumeStore_->forget(loadedLocation_, loadedSize_);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "playback/album_sequence.h"
+#include "playback/chapters.h"
 #include "playback/cover_art.h"
 #include "playback/load_error.h"
 #include "playback/media_player.h"
@@ -68,6 +69,21 @@ public:
     // Where the loaded file was left last time, offered for `resumeOfferMs` after it loads
     // (it plays from its start meanwhile); unset once taken, withdrawn or timed out.
     const std::optional<double> &resumeOffer() const { return resumeOffer_; }
+    // How fast the loaded file plays (1 at each load); pitch is kept.
+    double speed() const { return speed_; }
+    // The loaded file's chapters, in order and within its length, and the one playing (-1:
+    // before the first, or none).
+    const QList<Chapter> &chapters() const { return chapters_; }
+    qsizetype currentChapter() const { return chapters::indexAt(chapters_, currentTime_); }
+    // Subtitles and sound later (positive) or earlier than the picture, in seconds; kept with
+    // the place to continue from.
+    double subtitleDelay() const { return subtitleDelay_; }
+    double audioDelay() const { return audioDelay_; }
+    // Subtitles' size as a factor; the same for every file.
+    double subtitleScale() const { return subtitleScale_; }
+    // A film plays whose subtitles are shown, or whose sound is heard.
+    bool showsSubtitles() const;
+    bool hasFilmSound() const;
 
     // The fields written from outside the playback core.
     void setIsRepeating(bool repeating);
@@ -81,6 +97,11 @@ public:
     bool hardwareDecoding() const { return engineOptions_.hardwareDecoding; }
     // What the loaded file is made of, read now; empty before its player starts.
     MediaInformation mediaInformation() const;
+    // Held within playback_speed's range; nothing happens without a file.
+    void setSpeed(double speed);
+    void setSubtitleDelay(double seconds);
+    void setAudioDelay(double seconds);
+    void setSubtitleScale(double scale);
     WindowDelegate *windowDelegate() const { return windowDelegate_; }
     // Where positions are remembered (not owned; none when null).
     void setResumeStore(ResumeStore *store) { resumeStore_ = store; }
@@ -109,6 +130,15 @@ public:
     void updateNavigationState();
     void playPrevious();
     void playNext();
+    // To the start of the next chapter, or back to this one's (or the one before, just after a
+    // start); false when there is none to go to.
+    bool nextChapter();
+    bool previousChapter();
+    void goToChapter(qsizetype index);
+    // A film's next or previous frame; playback pauses there.
+    void stepFrame(bool forward);
+    // The film's frame on show at its own size; null when no film shows one.
+    QImage grabFrame();
 
     // The shared engine, created on first use; a video surface attaches to it.
     const std::shared_ptr<MpvEngine> &engine();
@@ -145,6 +175,9 @@ private:
     bool isLoad(quint64 serial) const { return player_ && loadSerial_ == serial; }
     void takeDuration(quint64 serial, double seconds);
     void takeTracks(quint64 serial, const QList<MediaTrack> &tracks);
+    void takeChapters(quint64 serial);
+    // What each file starts with: normal speed, and the delays kept for it or none.
+    void resetAdjustments(const std::optional<ResumePoint> &kept);
     void takeFailure(quint64 serial, const LoadError &error);
     void readCoverArt();
     void offerResume();
@@ -172,6 +205,11 @@ private:
     CoverArt coverArt_;
     double volume_ = 1;
     bool isMuted_ = false;
+    double speed_ = 1;
+    QList<Chapter> chapters_;
+    double subtitleDelay_ = 0;
+    double audioDelay_ = 0;
+    double subtitleScale_ = 1;
     QPointer<WindowDelegate> windowDelegate_;
     QMetaObject::Connection timeObserver_;
     QMetaObject::Connection playerItemObserver_;

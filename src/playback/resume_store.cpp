@@ -1,5 +1,7 @@
 #include "playback/resume_store.h"
 
+#include "playback/sync_offset.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -72,6 +74,10 @@ void ResumeStore::load() {
         entry.size = qint64(size);
         entry.point.audioTrack = trackFrom(object.value(QStringLiteral("audio")));
         entry.point.subtitleTrack = trackFrom(object.value(QStringLiteral("subtitle")));
+        entry.point.subtitleDelay =
+            sync_offset::bounded(object.value(QStringLiteral("subtitleDelay")).toDouble());
+        entry.point.audioDelay =
+            sync_offset::bounded(object.value(QStringLiteral("audioDelay")).toDouble());
         if (!entry.location.startsWith('/') || entry.size < 0 ||
             !std::isfinite(entry.point.seconds) || entry.point.seconds < 0 ||
             indexOf(entry.location, entry.size) >= 0)
@@ -138,6 +144,10 @@ bool ResumeStore::save() {
             object.insert(QStringLiteral("audio"), double(*entry.point.audioTrack));
         if (entry.point.subtitleTrack)
             object.insert(QStringLiteral("subtitle"), double(*entry.point.subtitleTrack));
+        if (entry.point.subtitleDelay != 0)
+            object.insert(QStringLiteral("subtitleDelay"), entry.point.subtitleDelay);
+        if (entry.point.audioDelay != 0)
+            object.insert(QStringLiteral("audioDelay"), entry.point.audioDelay);
         files.append(object);
     }
     const QByteArray contents = QJsonDocument(QJsonObject{{QStringLiteral("format"), formatVersion},

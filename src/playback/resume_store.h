@@ -13,6 +13,9 @@ struct ResumePoint {
     // Chosen in the track menu; unset where the preferred languages chose.
     std::optional<int64_t> audioTrack;
     std::optional<int64_t> subtitleTrack;
+    // The subtitles' and the sound's delay set for the file, in seconds.
+    double subtitleDelay = 0;
+    double audioDelay = 0;
 
     friend bool operator==(const ResumePoint &, const ResumePoint &) = default;
 };

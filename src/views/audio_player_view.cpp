@@ -4,6 +4,7 @@
 #include "playback/media_player.h"
 #include "playback/player_manager.h"
 #include "views/accessibility.h"
+#include "views/chapter_text.h"
 #include "views/eliding_label.h"
 #include "views/load_error_text.h"
 #include "views/name_text.h"
@@ -251,6 +252,8 @@ QWidget *AudioPlayerView::buildInformationColumn() {
     tagStack->setSpacing(2);
     tagStack->addWidget(tagTitle_);
     tagStack->addWidget(artistAndAlbum_);
+    chapter_ = tagLabel(QStringLiteral("chapterTitle"), TextStyle::body, style::blue());
+    tagStack->addWidget(chapter_);
     stack->addLayout(tagStack);
 
     loadError_ = new ElidingLabel(3, column);
@@ -365,6 +368,9 @@ void AudioPlayerView::redraw() {
     tagTitle_->setVisible(!tags.title.isEmpty());
     artistAndAlbum_->setFullText(tags.artistAndAlbum);
     artistAndAlbum_->setVisible(!tags.artistAndAlbum.isEmpty());
+    const QString chapter = chapterText(playerManager_.chapters(), playerManager_.currentChapter());
+    chapter_->setFullText(chapter);
+    chapter_->setVisible(!chapter.isEmpty());
     loadError_->setFullText(
         loadErrorText(shownFileName(playerManager_.fileName()), playerManager_.loadError()));
     loadError_->setVisible(!playerManager_.loadError().isEmpty());

@@ -41,6 +41,8 @@ private:
     ElidingLabel *fileName_ = nullptr;
     ElidingLabel *tagTitle_ = nullptr;
     ElidingLabel *artistAndAlbum_ = nullptr;
+    // The chapter playing, for an audiobook.
+    ElidingLabel *chapter_ = nullptr;
     ElidingLabel *loadError_ = nullptr;
     QLabel *length_ = nullptr;
     QWidget *formatLine_ = nullptr;

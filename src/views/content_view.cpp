@@ -441,6 +441,10 @@ void ContentView::changeVolume(double by) {
     volumeOverlay_->showLevel(playerManager_.volume(), false);
 }
 
+void ContentView::showNotice(const QString &text) {
+    volumeOverlay_->showText(text);
+}
+
 void ContentView::toggleMuted() {
     playerManager_.setMuted(!playerManager_.isMuted());
     volumeOverlay_->showLevel(playerManager_.volume(), playerManager_.isMuted());

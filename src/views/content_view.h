@@ -33,6 +33,8 @@ public:
     void startUp();
     // Whether the start-up actions have run.
     bool hasStartedUp() const { return startedUp_; }
+    // Short news shown over the content and said to a screen reader (a speed, a delay).
+    void showNotice(const QString &text);
 
     static constexpr int idleTimeoutMs = 3000;
     static constexpr int fullScreenPollMs = 200;

@@ -6,6 +6,7 @@
 #include "views/full_screen_controller.h"
 #include "views/open_panel.h"
 #include "views/seek_slider.h"
+#include "views/speed_label.h"
 #include "views/state_observer.h"
 #include "views/style.h"
 #include "views/symbols.h"
@@ -59,6 +60,9 @@ PlayerControls::PlayerControls(PlayerManager &playerManager, QWidget *parent)
     timeRow->addWidget(elapsed_);
     timeRow->addWidget(slider_, 1);
     timeRow->addWidget(total_);
+    // Beside the time it changes the pace of; only while not normal.
+    speed_ = new SpeedLabel(playerManager_, this);
+    timeRow->addWidget(speed_);
 
     openFile_ = addButton(QStringLiteral("openFileButton"), 24);
     openFile_->setIcon(symbols::icon(QStringLiteral("folder.badge.plus"), style::primary()));
@@ -144,6 +148,8 @@ void PlayerControls::redraw() {
     // Showing the state is not a user's seek; the knob stays under the pointer while held.
     slider_->setDuration(duration);
     slider_->setPosition(playerManager_.currentTime());
+    slider_->setChapters(playerManager_.chapters());
+    speed_->redraw();
     elapsed_->setText(timeString(playerManager_.currentTime()));
     total_->setText(timeString(duration));
 

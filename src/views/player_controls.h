@@ -4,6 +4,7 @@
 
 class PlayerManager;
 class SeekSlider;
+class SpeedLabel;
 class TimeLabel;
 class QToolButton;
 
@@ -27,6 +28,7 @@ private:
     TimeLabel *elapsed_ = nullptr;
     SeekSlider *slider_ = nullptr;
     TimeLabel *total_ = nullptr;
+    SpeedLabel *speed_ = nullptr;
     QToolButton *openFile_ = nullptr;
     QToolButton *repeat_ = nullptr;
     QToolButton *stop_ = nullptr;

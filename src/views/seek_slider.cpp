@@ -2,12 +2,17 @@
 
 #include "i18n/localization.h"
 #include "views/accessibility.h"
+#include "views/chapter_text.h"
 #include "views/focus_ring_style.h"
 #include "views/time_text.h"
 
 #include <QAccessibleWidget>
+#include <QHelpEvent>
+#include <QPainter>
 #include <QScopedValueRollback>
 #include <QStyleFactory>
+#include <QStyleOptionSlider>
+#include <QToolTip>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -167,4 +172,74 @@ void SeekSlider::wheelEvent(QWheelEvent *event) {
                                             minimum(), maximum())));
     });
     event->accept();
+}
+
+void SeekSlider::setChapters(const QList<Chapter> &chapters) {
+    if (chapters == chapters_)
+        return;
+    chapters_ = chapters;
+    update();
+}
+
+int SeekSlider::xOf(int units) const {
+    QStyleOptionSlider option;
+    initStyleOption(&option);
+    const QRect groove =
+        style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
+    const QRect handle =
+        style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+    return groove.x() + handle.width() / 2 +
+           QStyle::sliderPositionFromValue(minimum(), maximum(), units,
+                                           groove.width() - handle.width());
+}
+
+int SeekSlider::unitsAt(int x) const {
+    QStyleOptionSlider option;
+    initStyleOption(&option);
+    const QRect groove =
+        style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
+    const QRect handle =
+        style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+    return QStyle::sliderValueFromPosition(
+        minimum(), maximum(), x - groove.x() - handle.width() / 2, groove.width() - handle.width());
+}
+
+void SeekSlider::paintEvent(QPaintEvent *event) {
+    QSlider::paintEvent(event);
+    if (chapters_.isEmpty())
+        return;
+    // A short tick above and below the groove at each chapter's start (the first starts the
+    // film and needs none).
+    QPainter painter(this);
+    painter.setPen(QPen(palette().color(QPalette::WindowText), 1));
+    const int middle = height() / 2;
+    int lastX = -1;
+    for (qsizetype i = 0; i < chapters_.size(); ++i) {
+        if (chapters_.at(i).start <= 0)
+            continue;
+        const int x = xOf(units(chapters_.at(i).start));
+        // Hundreds of chapters draw each pixel once.
+        if (x == lastX)
+            continue;
+        lastX = x;
+        painter.drawLine(x, middle - 6, x, middle - 3);
+        painter.drawLine(x, middle + 3, x, middle + 6);
+    }
+}
+
+bool SeekSlider::event(QEvent *event) {
+    if (event->type() == QEvent::ToolTip && !chapters_.isEmpty()) {
+        const auto *help = static_cast<QHelpEvent *>(event);
+        const double seconds = unitsAt(help->pos().x()) / unitsPerSecond_;
+        const qsizetype index = chapters::indexAt(chapters_, seconds);
+        if (index >= 0)
+            QToolTip::showText(help->globalPos(),
+                               QStringLiteral("%1 \u2013 %2")
+                                   .arg(timeString(seconds), chapterText(chapters_, index)),
+                               this);
+        else
+            QToolTip::hideText();
+        return true;
+    }
+    return QSlider::event(event);
 }

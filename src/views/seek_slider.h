@@ -1,5 +1,7 @@
 #pragma once
 
+#include "playback/chapters.h"
+
 #include <QSlider>
 
 // The time slider. Unlike Qt's default (a click moves one page, the keys and the wheel one
@@ -20,6 +22,8 @@ public:
     // would read every move aloud) and catches up before a key moves it or when focus leaves.
     // Its moves are never reported as value changes; a key's or the wheel's is said as time.
     void setPosition(double seconds);
+    // Marks where each chapter starts; the tooltip names the chapter under the pointer.
+    void setChapters(const QList<Chapter> &chapters);
     // Where playback is, in units, whether or not the knob shows it yet.
     int positionUnits() const { return positionUnits_; }
     double unitsPerSecond() const { return unitsPerSecond_; }
@@ -40,9 +44,14 @@ protected:
     void wheelEvent(QWheelEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    bool event(QEvent *event) override;
 
 private:
     int units(double seconds) const;
+    // The x of `units` on the groove, and the units under `x`.
+    int xOf(int units) const;
+    int unitsAt(int x) const;
     void catchUp();
     // Runs `move` quietly and says where it took the knob.
     template <typename Move> void moveAndSay(Move move);
@@ -51,6 +60,7 @@ private:
     int positionUnits_ = 0;
     int wheelRemainder_ = 0;
     bool movingQuietly_ = false;
+    QList<Chapter> chapters_;
 };
 
 // Slider units per second for a track of `duration` seconds: 1000, or as many as keep the whole

@@ -383,6 +383,40 @@ class ScreenReaderTest(unittest.TestCase):
                 sonavel.close()
                 self.sonavel = None
 
+    def test_playback_menu_and_speed_are_named_and_said(self):
+        events = Events("object:state-changed:showing")
+        self.addCleanup(events.close)
+        sonavel = self.start(os.path.join(self.folder, "a.mp3"))
+        wait_for(sonavel.shown_playing, "playing")
+        playback = sonavel.control("menu item", "Playback")
+
+        def below(node):
+            found = []
+            for index in range(node.get_child_count()):
+                child = node.get_child_at_index(index)
+                if child is not None:
+                    found += [child, *below(child)]
+            return found
+
+        items = {node.get_name(): node for node in below(playback)
+                 if node.get_role_name() == "menu item"}
+        for name in ("Speed", "Faster", "Chapters", "Next Chapter", "Subtitle Timing",
+                     "Audio Timing", "Subtitle Size", "Next Frame", "Save Frame"):
+            self.assertIn(name, items)
+        # A song: its pace can change, it has no frames.
+        self.assertTrue(states(items["Faster"]).contains(Atspi.StateType.ENABLED))
+        self.assertFalse(states(items["Save Frame"]).contains(Atspi.StateType.ENABLED))
+        Atspi.Action.do_action(items["Faster"], 0)
+        events.said("Speed 1.25\u00d7")
+        speed = sonavel.control("push button", "Speed 1.25\u00d7")
+        self.assertEqual(speed.get_description(), "Click for normal speed")
+        self.assert_all_named(sonavel)
+        Atspi.Action.do_action(speed, 0)
+        events.said("Normal Speed")
+        wait_for(lambda: not any(node.get_name().startswith("Speed")
+                                 for node in sonavel.controls("push button")),
+                 "the speed gone from the bar")
+
     def test_offer_to_continue_a_film_is_said(self):
         events = Events("object:state-changed:showing")
         self.addCleanup(events.close)

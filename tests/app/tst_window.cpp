@@ -432,6 +432,35 @@ private Q_SLOTS:
         dialog->close();
     }
 
+    void subtitleSizeIsKeptAcrossLaunchesAndAGarbledOneIsNormal() {
+        {
+            auto delegate = launch();
+            QCOMPARE(delegate->playerManager()->subtitleScale(), 1.0);
+            delegate->playerManager()->setSubtitleScale(1.3);
+            QTRY_COMPARE(QSettings().value("subtitleScale").toDouble(), 1.3);
+        }
+        {
+            auto delegate = launch();
+            QCOMPARE(delegate->playerManager()->subtitleScale(), 1.3);
+            delegate->playerManager()->loadMedia(
+                QUrl::fromLocalFile(test_support::fixture("forced-subtitles.mkv")));
+            QTRY_VERIFY_WITH_TIMEOUT(delegate->playerManager()->duration() > 0, timeoutMs);
+            double scale = 0;
+            mpv_get_property(delegate->playerManager()->engine()->handle(), "sub-scale",
+                             MPV_FORMAT_DOUBLE, &scale);
+            QVERIFY(qAbs(scale - 1.3) < 1e-6);
+        }
+        for (const QVariant &garbled : {QVariant("big"), QVariant(1e300), QVariant(-2)}) {
+            QSettings().setValue("subtitleScale", garbled);
+            auto delegate = launch();
+            QVERIFY(delegate->playerManager()->subtitleScale() >= 0.5);
+            QVERIFY(delegate->playerManager()->subtitleScale() <= 3);
+            if (garbled.typeId() == QMetaType::QString)
+                QCOMPARE(delegate->playerManager()->subtitleScale(), 1.0);
+        }
+        QSettings().remove("subtitleScale");
+    }
+
     void lastFileHandedOverWins() {
         // Hand-overs that arrive while Sonavel is still starting wait for the file of its
         // own command line, and the last one plays.
@@ -752,7 +781,7 @@ private Q_SLOTS:
                 result << (action->isSeparator() ? QStringLiteral("-") : action->text());
             return result;
         };
-        QCOMPARE(window->menuBar()->actions().size(), 5);
+        QCOMPARE(window->menuBar()->actions().size(), 6);
         auto *application = window->findChild<QMenu *>("applicationMenu");
         auto *file = window->findChild<QMenu *>("fileMenu");
         auto *view = window->findChild<QMenu *>("viewMenu");
@@ -769,6 +798,26 @@ private Q_SLOTS:
         QCOMPARE(file->actions().last()->shortcut(), QKeySequence("Ctrl+W"));
         QCOMPARE(view->actions().first()->shortcuts(),
                  (QList<QKeySequence>{QKeySequence("Ctrl+Meta+F"), QKeySequence("F11")}));
+        // Playback, after View, every item with its key.
+        auto *playback = window->findChild<QMenu *>("playbackMenu");
+        QCOMPARE(window->menuBar()->actions().at(3), playback->menuAction());
+        QCOMPARE(playback->title(), QStringLiteral("Playback"));
+        QCOMPARE(titles(playback),
+                 (QStringList{"Speed", "Chapters", "Next Chapter", "Previous Chapter", "-",
+                              "Subtitle Timing", "Audio Timing", "Subtitle Size", "-", "Next Frame",
+                              "Previous Frame", "Save Frame"}));
+        const auto keys = [&](const QString &menu) {
+            QStringList shown;
+            for (const QAction *action : window->findChild<QMenu *>(menu)->actions())
+                shown << action->shortcut().toString();
+            return shown;
+        };
+        QCOMPARE(keys("speedMenu"), (QStringList{"]", "[", "Backspace", ""}));
+        QCOMPARE(keys("subtitleTimingMenu"), (QStringList{"G", "H", "Shift+G"}));
+        QCOMPARE(keys("audioTimingMenu"), (QStringList{"J", "K", "Shift+J"}));
+        QCOMPARE(keys("subtitleSizeMenu"), (QStringList{"Ctrl++", "Ctrl+-", "Ctrl+0"}));
+        QCOMPARE(keys("playbackMenu").mid(2),
+                 (QStringList{"PgUp", "PgDown", "", "", "", "", "", ".", ",", "Shift+S"}));
         // A film's tracks, chosen without a menu key once one plays.
         auto *subtitles = window->findChild<QMenu *>("subtitlesBarMenu");
         auto *audio = window->findChild<QMenu *>("audioBarMenu");

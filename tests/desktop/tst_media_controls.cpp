@@ -329,11 +329,28 @@ private Q_SLOTS:
         QVERIFY(!manager().isMuted());
         QCOMPARE(property("Volume").toDouble(), 0.4);
 
-        // A rate of 0 pauses; another one than 1 is refused.
-        QCOMPARE(set("Rate", 0.5), invalid);
+        // The rate is the speed, from a quarter to four times; beyond that, or not a number, is
+        // refused and changes nothing. Each change is announced; 0 still pauses.
+        QCOMPARE(property("MinimumRate").toDouble(), 0.25);
+        QCOMPARE(property("MaximumRate").toDouble(), 4.0);
+        listener.changes.clear();
+        QCOMPARE(set("Rate", 0.25), QString());
+        QCOMPARE(manager().speed(), 0.25);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            std::any_of(listener.changes.begin(), listener.changes.end(),
+                        [](const QVariantMap &c) { return c.value("Rate") == 0.25; }),
+            timeoutMs);
+        QCOMPARE(set("Rate", 4.0), QString());
+        for (const QVariant &bogus :
+             {QVariant(0.2), QVariant(4.01), QVariant(-1.0), QVariant(100.0),
+              QVariant(std::numeric_limits<double>::quiet_NaN()), QVariant(QStringLiteral("2"))})
+            QCOMPARE(set("Rate", bogus), invalid);
+        QCOMPARE(manager().speed(), 4.0);
+        QCOMPARE(property("Rate").toDouble(), 4.0);
         QVERIFY(manager().isPlaying());
         QCOMPARE(set("Rate", 0.0), QString());
         QVERIFY(!manager().isPlaying());
+        QCOMPARE(manager().speed(), 4.0);
 
         // A file that cannot be played is stopped, and nothing can be done with it.
         manager().loadMedia(QUrl::fromLocalFile(test_support::fixture("random.mp3")));
@@ -341,6 +358,10 @@ private Q_SLOTS:
         QCOMPARE(playerctl({"status"}), QStringLiteral("Stopped"));
         for (const char *ability : {"CanPlay", "CanPause", "CanSeek"})
             QVERIFY2(!property(ability).toBool(), ability);
+        // Each file starts at normal speed.
+        QCOMPARE(property("Rate").toDouble(), 1.0);
+        QCOMPARE(set("Rate", 2.0), QString());
+        QCOMPARE(property("Rate").toDouble(), 1.0);
     }
 
     void onlyLocalFilesOpen() {

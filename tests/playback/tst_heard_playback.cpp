@@ -161,6 +161,27 @@ private Q_SLOTS:
             QVERIFY2(stretch.lastSong != 0 || stretch.lastSongTo < 1.5,
                      qPrintable(heard_sound::describe(heard)));
     }
+
+    void twiceAsFastKeepsThePitch() {
+        // A steady 440 Hz for six seconds, heard in three, still at 440 Hz: not an octave up.
+        if (!sound.startRecording())
+            QFAIL("cannot record");
+        manager->setRepeatMode(RepeatMode::off);
+        manager->loadMedia(place("steady.wav", "steady.wav"));
+        manager->setSpeed(2);
+        QVERIFY(QTest::qWaitFor([&] { return manager->isStopped(); }, 4 * timeoutMs));
+        QTest::qWait(200);
+        const std::vector<int16_t> samples = sound.stopRecording();
+        const std::vector<heard_sound::Stretch> heard =
+            heard_sound::withoutDropouts(heard_sound::stretches(samples));
+        qInfo("heard: %s", qPrintable(heard_sound::describe(heard)));
+        QVERIFY(!heard.empty());
+        const heard_sound::Stretch &tone = heard.front();
+        QVERIFY2(tone.length > 2.7 && tone.length < 3.4, qPrintable(heard_sound::describe(heard)));
+        const auto sample = [&](double seconds) { return size_t(seconds * heard_sound::rate); };
+        const double hz = heard_sound::pitchHz(samples, sample(tone.at + 0.5), sample(tone.at + 2));
+        QVERIFY2(qAbs(hz - 440) < 10, qPrintable(QString::number(hz)));
+    }
 };
 
 SONAVEL_TEST_MAIN(HeardPlaybackTest, QCoreApplication)

@@ -37,6 +37,7 @@
 #include <QSlider>
 #include <QStandardPaths>
 #include <QToolButton>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <QWindow>
 
@@ -1101,6 +1102,108 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!manager().coverArt().image.isNull(), 2 * timeoutMs);
         QVERIFY(manager().coverArt().image.width() <= 256 &&
                 manager().coverArt().image.height() <= 256);
+    }
+
+    void playbackMenuFollowsWhatPlays() {
+        const auto action = [&](QMenu *menu, const QString &name) {
+            for (QAction *item : menu->actions())
+                if (item->objectName() == name)
+                    return item;
+            qFatal("no %s", qPrintable(name));
+        };
+        auto *playback = find<QMenu>("playbackMenu");
+        auto *chapters = find<QMenu>("chaptersMenu");
+        auto *subtitleTiming = find<QMenu>("subtitleTimingMenu");
+        auto *notice = find<QLabel>("volumeOverlay");
+        auto *speed = find<QToolButton>("speedLabel");
+        // Nothing plays: nothing applies.
+        for (QAction *item : playback->actions())
+            QVERIFY2(item->isSeparator() || !item->isEnabled(), qPrintable(item->text()));
+
+        // An audiobook: its chapter under its name, its pace changed; no frames to step.
+        manager().loadMedia(place("audiobook.m4a", "book.m4a"));
+        auto *chapter = find<ElidingLabel>("chapterTitle");
+        QTRY_COMPARE_WITH_TIMEOUT(chapter->fullText(), QStringLiteral("Part One"), timeoutMs);
+        QVERIFY(chapter->isVisible());
+        QVERIFY(chapters->menuAction()->isEnabled());
+        QVERIFY(!action(playback, "frameForward")->isEnabled());
+        QVERIFY(!action(playback, "saveFrame")->isEnabled());
+        QVERIFY(!subtitleTiming->menuAction()->isEnabled());
+        manager().pause();
+        manager().seek(3.5);
+        QTRY_COMPARE_WITH_TIMEOUT(chapter->fullText(), QStringLiteral("Part Two"), timeoutMs);
+        QVERIFY(!speed->isVisible());
+        find<QAction>("faster")->trigger();
+        QCOMPARE(manager().speed(), 1.25);
+        QCOMPARE(notice->text(), QStringLiteral("Speed 1.25×"));
+        QTRY_VERIFY(speed->isVisible());
+        QCOMPARE(speed->text(), QStringLiteral("1.25×"));
+        QCOMPARE(speed->accessibleName(), QStringLiteral("Speed 1.25×"));
+        // 2.5 seconds left of the book take 2 at this pace.
+        QCOMPARE(speed->toolTip(), QStringLiteral("0:02 left at 1.25×"));
+        QTest::mouseClick(speed, Qt::LeftButton);
+        QCOMPARE(manager().speed(), 1.0);
+        QTRY_VERIFY(!speed->isVisible());
+
+        // A film with chapters: marks, the chapter under the pointer, the one playing checked.
+        const QString pictures = folder->filePath("Pictures");
+        QDir().mkpath(pictures);
+        QFile dirs(qEnvironmentVariable("XDG_CONFIG_HOME") + "/user-dirs.dirs");
+        QVERIFY(dirs.open(QIODevice::WriteOnly));
+        dirs.write("XDG_PICTURES_DIR=\"" + QFile::encodeName(pictures) + "\"\n");
+        dirs.close();
+        manager().loadMedia(place("chapters.mkv", "film.mkv"));
+        QTRY_VERIFY_WITH_TIMEOUT(manager().chapters().size() == 3 && manager().duration() > 5,
+                                 timeoutMs);
+        manager().pause();
+        manager().seek(4.5);
+        auto *slider = find<SeekSlider>("timeSlider");
+        QTRY_VERIFY(slider->isVisible());
+        QHelpEvent help(QEvent::ToolTip, QPoint(slider->width() / 2, slider->height() / 2),
+                        slider->mapToGlobal(QPoint(slider->width() / 2, slider->height() / 2)));
+        QApplication::sendEvent(slider, &help);
+        QVERIFY2(QToolTip::text().endsWith(QStringLiteral("\u2013 Chapter 2")),
+                 qPrintable(QToolTip::text()));
+        QToolTip::hideText();
+        QVERIFY(action(playback, "frameForward")->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(manager().currentChapter(), 2, timeoutMs);
+        Q_EMIT chapters->aboutToShow();
+        QCOMPARE(chapters->actions().size(), 3);
+        QCOMPARE(chapters->actions().at(0)->text(), QStringLiteral("Opening\t0:00"));
+        QVERIFY(chapters->actions().at(2)->isChecked());
+        QVERIFY(!chapters->actions().at(1)->isChecked());
+        chapters->actions().at(1)->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(manager().currentChapter(), 1, timeoutMs);
+
+        // Save Frame says where the picture went.
+        action(playback, "saveFrame")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(notice->text().startsWith("Frame saved as " + pictures + "/film "),
+                                 timeoutMs);
+        QCOMPARE(QDir(pictures).entryList(QDir::Files).size(), 1);
+
+        // A film's subtitles moved later, said in milliseconds.
+        manager().loadMedia(place("forced-subtitles.mkv", "speech.mkv"));
+        QTRY_VERIFY_WITH_TIMEOUT(manager().showsSubtitles(), timeoutMs);
+        QTRY_VERIFY(subtitleTiming->menuAction()->isEnabled());
+        QVERIFY(!chapters->menuAction()->isEnabled());
+        for (int i = 0; i < 3; ++i)
+            action(subtitleTiming, "later")->trigger();
+        QCOMPARE(notice->text(), QStringLiteral("Subtitles +300 ms"));
+        action(subtitleTiming, "earlier")->trigger();
+        QCOMPARE(manager().subtitleDelay(), 0.2);
+
+        // The keys, where they can be sent.
+        if (!test_support::canSendShortcuts(window()))
+            QSKIP("shortcuts cannot be sent to a window here (see canSendShortcuts)");
+        QWindow *keys = window().windowHandle();
+        QTest::keyClick(keys, Qt::Key_BracketRight);
+        QTest::keyClick(keys, Qt::Key_BracketRight);
+        QCOMPARE(manager().speed(), 1.5);
+        QTest::keyClick(keys, Qt::Key_Backspace);
+        QCOMPARE(manager().speed(), 1.0);
+        QTest::keyClick(keys, Qt::Key_H, Qt::ShiftModifier);
+        QTest::keyClick(keys, Qt::Key_G, Qt::ShiftModifier);
+        QCOMPARE(manager().subtitleDelay(), 0.0);
     }
 
     void songTagsShowUnderTheName() {
