@@ -227,16 +227,20 @@ void SeekSlider::paintEvent(QPaintEvent *event) {
     }
 }
 
+QString SeekSlider::chapterTipAt(int x) const {
+    const double seconds = unitsAt(x) / unitsPerSecond_;
+    const qsizetype index = chapters::indexAt(chapters_, seconds);
+    return index >= 0 ? QStringLiteral("%1 \u2013 %2")
+                            .arg(timeString(seconds), chapterText(chapters_, index))
+                      : QString();
+}
+
 bool SeekSlider::event(QEvent *event) {
     if (event->type() == QEvent::ToolTip && !chapters_.isEmpty()) {
         const auto *help = static_cast<QHelpEvent *>(event);
-        const double seconds = unitsAt(help->pos().x()) / unitsPerSecond_;
-        const qsizetype index = chapters::indexAt(chapters_, seconds);
-        if (index >= 0)
-            QToolTip::showText(help->globalPos(),
-                               QStringLiteral("%1 \u2013 %2")
-                                   .arg(timeString(seconds), chapterText(chapters_, index)),
-                               this);
+        const QString tip = chapterTipAt(help->pos().x());
+        if (!tip.isEmpty())
+            QToolTip::showText(help->globalPos(), tip, this);
         else
             QToolTip::hideText();
         return true;

@@ -24,6 +24,8 @@ public:
     void setPosition(double seconds);
     // Marks where each chapter starts; the tooltip names the chapter under the pointer.
     void setChapters(const QList<Chapter> &chapters);
+    // "0:03 – Chapter 2" for the place at `x`; empty outside any chapter.
+    QString chapterTipAt(int x) const;
     // Where playback is, in units, whether or not the knob shows it yet.
     int positionUnits() const { return positionUnits_; }
     double unitsPerSecond() const { return unitsPerSecond_; }
