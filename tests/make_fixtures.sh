@@ -135,7 +135,7 @@ ff tone-film.mp4 -f lavfi -i testsrc=size=160x120:rate=25:duration=2 -f lavfi -i
 # very frame's; ten hours, tiny, one picture a second and an hour between keyframes; one with
 # a stretch of noise a third of the way in; one with sound alone.
 ff colours.mp4 -f lavfi \
-    -i "color=c=black:s=96x54:r=5:d=20,format=rgb24,geq=r='12*floor(T)':g='240-12*floor(T)':b=128" \
+    -i "color=c=black:s=320x180:r=5:d=20,format=rgb24,geq=r='12*floor(T)':g='240-12*floor(T)':b=128" \
     -pix_fmt yuv420p -c:v libx264 -preset ultrafast -g 50 -keyint_min 50 -sc_threshold 0
 ff ten-hours.mkv -f lavfi -i testsrc=size=64x36:rate=1 -t 36000 -pix_fmt yuv420p \
     -c:v libx264 -preset ultrafast -g 3600
