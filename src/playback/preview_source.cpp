@@ -6,6 +6,8 @@
 
 #include <QFile>
 
+#include <malloc.h>
+
 PreviewSource::PreviewSource(PlayerManager &playerManager, QObject *parent)
     : QObject(parent), playerManager_(playerManager) {
     rest_.setSingleShot(true);
@@ -115,7 +117,12 @@ void PreviewSource::followFilm() {
 }
 
 void PreviewSource::dropFilm() {
-    decoder_.reset();
+    if (decoder_) {
+        decoder_.reset();
+        // The decoder's threads freed their pictures into arenas of their own, which glibc
+        // keeps for threads that are gone: give that memory back.
+        malloc_trim(0);
+    }
     cache_.clear();
     filmFailed_ = false;
     film_ = playerManager_.loadSerial();

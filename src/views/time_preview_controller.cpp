@@ -18,6 +18,10 @@ TimePreviewController::TimePreviewController(PlayerManager &playerManager, QWidg
     : QObject(content), playerManager_(playerManager), content_(content),
       transportBar_(transportBar) {}
 
+void TimePreviewController::setVideoView(VideoPlayerView *view) {
+    videoView_ = view;
+}
+
 QString TimePreviewController::caption(double seconds) const {
     return timeString(seconds);
 }

@@ -19,7 +19,7 @@ public:
     // `content` holds the song's preview; the bar lies in it.
     TimePreviewController(PlayerManager &playerManager, QWidget *content, QWidget *transportBar);
 
-    void setVideoView(VideoPlayerView *view) { videoView_ = view; }
+    void setVideoView(VideoPlayerView *view);
     void point(double seconds, QPoint globalPosition);
     void leave();
 
