@@ -65,6 +65,15 @@ xvfb-run -a -s "-screen 0 1920x1080x24" sh -c "
     '$build/bench/ui_bench' paused '$media/clip720.mp4' 10 2>/dev/null
 "
 
+echo "== The time bar's preview: a 3-minute 1280x720 film, a keyframe every 10 s, then a song"
+ffmpeg -nostdin -loglevel error -f lavfi -i testsrc2=size=1280x720:rate=25:duration=180 \
+    -pix_fmt yuv420p -c:v libx264 -preset ultrafast -g 250 "$media/film720.mp4"
+xvfb-run -a -s "-screen 0 1920x1080x24" sh -c "
+    '$build/bench/preview_bench' '$media/film720.mp4' '$media/song.mp3' 2>/dev/null
+    '$build/bench/preview_bench' '$media/film720.mp4' '$media/song.mp3' unused 2>/dev/null
+"
+rm -f "$media/film720.mp4"
+
 echo "== 1280x720 30 fps video on Wayland (headless weston), then on X11 (Xvfb)"
 "$root/tests/on_weston.sh" "$build/bench/ui_bench" video "$media/clip720.mp4" 10 2>/dev/null
 xvfb-run -a -s "-screen 0 1440x900x24" "$build/bench/ui_bench" video "$media/clip720.mp4" 10 \

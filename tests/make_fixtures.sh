@@ -155,3 +155,19 @@ ff many-chapters.mkv -f lavfi -i testsrc=size=160x120:rate=25:duration=10 -i man
     -map 0 -map_chapters 1 -pix_fmt yuv420p -c:v libx264 -preset ultrafast
 # A steady tone, whose pitch must stay as it is at any speed.
 ff steady.wav -f lavfi -i sine=frequency=440:sample_rate=48000:duration=6 -c:a pcm_s16le
+# For the time bar's preview. A film whose colour tells the second (red 12 times the second,
+# green 240 less that), with a keyframe every 10 s, so that a keyframe's picture is not the
+# very frame's; ten hours, tiny, one picture a second and an hour between keyframes; one with
+# a stretch of noise a third of the way in; one with sound alone.
+ff colours.mp4 -f lavfi \
+    -i "color=c=black:s=320x180:r=5:d=20,format=rgb24,geq=r='12*floor(T)':g='240-12*floor(T)':b=128" \
+    -pix_fmt yuv420p -c:v libx264 -preset ultrafast -g 50 -keyint_min 50 -sc_threshold 0
+ff ten-hours.mkv -f lavfi -i testsrc=size=64x36:rate=1 -t 36000 -pix_fmt yuv420p \
+    -c:v libx264 -preset ultrafast -g 3600
+if [ ! -s damaged.mp4 ]; then
+    cp long.mp4 damaged.part
+    dd if=/dev/urandom of=damaged.part bs=4096 count=64 iflag=fullblock conv=notrunc \
+        seek=$(($(stat -c %s damaged.part) / 3 / 4096)) 2>/dev/null
+    mv damaged.part damaged.mp4
+fi
+ff sound-only.mp4 -f lavfi -i sine=frequency=440:duration=5 -c:a aac

@@ -14,6 +14,7 @@
 #include "views/resume_offer.h"
 #include "views/state_observer.h"
 #include "views/style.h"
+#include "views/time_preview_controller.h"
 #include "views/time_text.h"
 #include "views/track_menu.h"
 #include "views/video_player_view.h"
@@ -133,6 +134,9 @@ ContentView::ContentView(PlayerManager &playerManager, QStringList arguments, QW
     });
 
     volumeOverlay_ = new VolumeOverlay(this);
+    timePreview_ = new TimePreviewController(playerManager_, this, transportBar_);
+    connect(controls_, &PlayerControls::placePointed, timePreview_, &TimePreviewController::point);
+    connect(controls_, &PlayerControls::placeLeft, timePreview_, &TimePreviewController::leave);
 
     new StateObserver(playerManager_, this, [this] { redraw(); });
     connect(&playerManager_, &PlayerManager::albumEnded, this,
@@ -197,7 +201,8 @@ void ContentView::createVideoView() {
             [this](int notches) { changeVolume(notches * volumeStep); });
     stack_->insertWidget(stack_->indexOf(transportBar_), videoView_, 1);
     resumeOffer_ = new ResumeOffer(playerManager_, videoView_, ResumeOffer::Placement::overPicture);
-    videoView_->setOverlay(resumeOffer_);
+    videoView_->addOverlay(resumeOffer_);
+    timePreview_->setVideoView(videoView_);
     // One Tab from the window's own keys.
     setTabOrder(this, resumeOffer_);
     updatePointer();

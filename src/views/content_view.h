@@ -14,6 +14,7 @@ class QLabel;
 class QPropertyAnimation;
 class QVBoxLayout;
 class ResumeOffer;
+class TimePreviewController;
 class VideoPlayerView;
 class VolumeOverlay;
 
@@ -26,6 +27,8 @@ public:
     ContentView(PlayerManager &playerManager, QStringList arguments, QWidget *parent = nullptr);
 
     bool showControls() const { return showControls_; }
+    // What the pointer on the time bar shows.
+    TimePreviewController *timePreview() const { return timePreview_; }
     bool isFullScreen() const { return isFullScreen_; }
     // Loads the file named on the command line and starts the monitors, once. Run before the
     // window first shows, so that it can show already at the size of what it plays; the first
@@ -85,6 +88,7 @@ private:
     QPropertyAnimation *fade_ = nullptr;
     VolumeOverlay *volumeOverlay_ = nullptr;
     ResumeOffer *resumeOffer_ = nullptr;
+    TimePreviewController *timePreview_ = nullptr;
 
     bool showControls_ = true;
     bool isFullScreen_ = false;

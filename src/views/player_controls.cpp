@@ -54,6 +54,8 @@ PlayerControls::PlayerControls(PlayerManager &playerManager, QWidget *parent)
     slider_->setAccessibleName(L.get(u"position"));
     // Every movement seeks at once, while dragging too; playback goes on meanwhile.
     connect(slider_, &SeekSlider::seekRequested, &playerManager_, &PlayerManager::seek);
+    connect(slider_, &SeekSlider::placePointed, this, &PlayerControls::placePointed);
+    connect(slider_, &SeekSlider::placeLeft, this, &PlayerControls::placeLeft);
 
     auto *timeRow = new QHBoxLayout;
     timeRow->setSpacing(6);

@@ -18,6 +18,11 @@ public:
     // The full-screen button is named after what a press does.
     void setFullScreen(bool fullScreen);
 
+Q_SIGNALS:
+    // The pointer is over the time slider at the place of `seconds`; it left it.
+    void placePointed(double seconds, QPoint globalPosition);
+    void placeLeft();
+
 private:
     void redraw();
     void cycleRepeatMode();

@@ -8,6 +8,7 @@
 
 #include <QAccessibleWidget>
 #include <QHelpEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScopedValueRollback>
 #include <QStyleFactory>
@@ -99,6 +100,8 @@ SeekSlider::SeekSlider(QWidget *parent) : QSlider(Qt::Horizontal, parent) {
     setStyle(style);
     // Keys move it once it is reached with Tab; a click leaves the window's keys where they were.
     setFocusPolicy(Qt::TabFocus);
+    // Where the pointer is tells the time preview what to show.
+    setMouseTracking(true);
     connect(this, &QSlider::valueChanged, this, [this](int value) {
         positionUnits_ = value;
         Q_EMIT seekRequested(value / unitsPerSecond_);
@@ -246,4 +249,34 @@ bool SeekSlider::event(QEvent *event) {
         return true;
     }
     return QSlider::event(event);
+}
+
+double SeekSlider::secondsAt(int x) const {
+    // The arithmetic of Qt's own click on the track, so the preview shows where a click goes.
+    QStyleOptionSlider option;
+    initStyleOption(&option);
+    const QRect groove =
+        style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
+    const QRect handle =
+        style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+    const int handleMiddle = handle.center().x() - handle.left();
+    const int span = groove.right() - handle.width() + 1 - groove.x();
+    const int value = QStyle::sliderValueFromPosition(
+        minimum(), maximum(), x - handleMiddle - groove.x(), span, option.upsideDown);
+    return value / unitsPerSecond_;
+}
+
+void SeekSlider::mouseMoveEvent(QMouseEvent *event) {
+    QSlider::mouseMoveEvent(event);
+    Q_EMIT placePointed(secondsAt(int(event->position().x())), event->globalPosition().toPoint());
+}
+
+void SeekSlider::leaveEvent(QEvent *event) {
+    QSlider::leaveEvent(event);
+    Q_EMIT placeLeft();
+}
+
+void SeekSlider::hideEvent(QHideEvent *event) {
+    QSlider::hideEvent(event);
+    Q_EMIT placeLeft();
 }

@@ -41,6 +41,9 @@ public:
 Q_SIGNALS:
     // The user moved the knob (a click, a drag, a key, the wheel).
     void seekRequested(double seconds);
+    // The pointer is over the slider where a click would take the knob to `seconds`.
+    void placePointed(double seconds, QPoint globalPosition);
+    void placeLeft();
 
 protected:
     void wheelEvent(QWheelEvent *event) override;
@@ -48,12 +51,17 @@ protected:
     void focusOutEvent(QFocusEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     bool event(QEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     int units(double seconds) const;
     // The x of `units` on the groove, and the units under `x`.
     int xOf(int units) const;
     int unitsAt(int x) const;
+    // Where a click at `x` puts the knob, in seconds (as Qt's slider places it).
+    double secondsAt(int x) const;
     void catchUp();
     // Runs `move` quietly and says where it took the knob.
     template <typename Move> void moveAndSay(Move move);

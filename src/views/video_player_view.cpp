@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPointer>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -151,29 +152,33 @@ void VideoPlayerView::makeSurface(QSurface::SurfaceType type) {
     // files dropped on the picture go where a drop anywhere else in the window goes.
     container->setAcceptDrops(false);
     layout()->addWidget(container);
-    if (overlay_)
-        overlay_->raise();
+    for (const QPointer<QWidget> &overlay : std::as_const(overlays_)) {
+        if (overlay)
+            overlay->raise();
+    }
 }
 
-void VideoPlayerView::setOverlay(QWidget *widget) {
-    if (overlay_)
-        overlay_->removeEventFilter(this);
-    overlay_ = widget;
-    if (overlay_) {
-        overlay_->installEventFilter(this);
-        overlay_->raise();
-    }
+void VideoPlayerView::addOverlay(QWidget *widget) {
+    overlays_.append(widget);
+    widget->installEventFilter(this);
+    widget->raise();
     overlayChanged_.start();
 }
 
 QWidget *VideoPlayerView::overlayAt(QPoint position) const {
-    return overlay_ && overlay_->isVisible() && overlay_->geometry().contains(position)
-               ? overlay_.data()
-               : nullptr;
+    for (auto overlay = overlays_.crbegin(); overlay != overlays_.crend(); ++overlay) {
+        QWidget *widget = *overlay;
+        if (widget && widget->isVisible() &&
+            !widget->testAttribute(Qt::WA_TransparentForMouseEvents) &&
+            widget->geometry().contains(position))
+            return widget;
+    }
+    return nullptr;
 }
 
 bool VideoPlayerView::eventFilter(QObject *watched, QEvent *event) {
-    if (watched == overlay_ && !takingOverlay_) {
+    if (!takingOverlay_ && watched->isWidgetType() &&
+        overlays_.contains(static_cast<QWidget *>(watched))) {
         switch (event->type()) {
         case QEvent::Show:
         case QEvent::Hide:
@@ -193,14 +198,32 @@ void VideoPlayerView::drawOverlay() {
     MpvRenderer *current = renderer();
     if (!current)
         return;
-    if (!overlay_ || !overlay_->isVisible()) {
+    QList<QWidget *> shown;
+    QRect area;
+    for (const QPointer<QWidget> &overlay : std::as_const(overlays_)) {
+        if (overlay && overlay->isVisible()) {
+            shown.append(overlay);
+            area |= overlay->geometry();
+        }
+    }
+    area &= rect();
+    if (area.isEmpty()) {
         current->setOverlay({}, {});
         return;
     }
+    // The renderer takes one image: the overlays' looks together, in their order.
+    const qreal ratio = devicePixelRatio();
+    QImage look((QSizeF(area.size()) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+    look.setDevicePixelRatio(ratio);
+    look.fill(Qt::transparent);
     takingOverlay_ = true;
-    const QImage look = overlay_->grab().toImage();
+    {
+        QPainter painter(&look);
+        for (QWidget *overlay : std::as_const(shown))
+            painter.drawPixmap(overlay->pos() - area.topLeft(), overlay->grab());
+    }
     takingOverlay_ = false;
-    current->setOverlay(look, overlay_->pos() * devicePixelRatio());
+    current->setOverlay(look, area.topLeft() * ratio);
 }
 
 VideoPlayerView::~VideoPlayerView() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QList>
 #include <QPointer>
 #include <QSurface>
 #include <QTimer>
@@ -29,11 +30,12 @@ public:
     QWindow *surface() const { return surface_; }
     QImage grabPicture() const;
 
-    // Shows `widget`, a child of this view, over the picture. The picture's native window
-    // would hide anything the window paints, so the renderer draws the widget's look into the
-    // picture, and the pointer over it goes to the widget.
-    void setOverlay(QWidget *widget);
-    // The overlay where `position` (in this view) lies, if it is shown there.
+    // Shows `widget`, a child of this view, over the picture, above those added before. The
+    // picture's native window would hide anything the window paints, so the renderer draws the
+    // looks of all shown overlays into the picture, as one image; the pointer over one goes to
+    // it, unless it is transparent to the mouse.
+    void addOverlay(QWidget *widget);
+    // The overlay that takes the pointer where `position` (in this view) lies, if any.
     QWidget *overlayAt(QPoint position) const;
 
 Q_SIGNALS:
@@ -60,8 +62,8 @@ private:
 
     std::shared_ptr<MediaPlayer> player_;
     QWindow *surface_ = nullptr;
-    QPointer<QWidget> overlay_;
-    // The overlay's look is taken once its painting is done, not from within it.
+    QList<QPointer<QWidget>> overlays_;
+    // The overlays' looks are taken once their painting is done, not from within it.
     QTimer overlayChanged_;
     bool takingOverlay_ = false;
 };

@@ -91,6 +91,23 @@ inline bool showsUpright(const QImage &shown, const QImage &reference, QRectF re
     return false;
 }
 
+// The second of colours.mp4 shown at `pixel` of `picture` (its colour tells it), or -1 when the
+// colour there is none of that film's.
+inline int secondOfColours(const QImage &picture, QPoint pixel) {
+    if (!picture.valid(pixel))
+        return -1;
+    const QColor colour = picture.pixelColor(pixel);
+    const int second = qRound(colour.red() / 12.0);
+    if (second < 0 || second > 19 || qAbs(colour.red() - 12 * second) > 5 ||
+        qAbs(colour.green() - (240 - 12 * second)) > 8 || qAbs(colour.blue() - 128) > 8)
+        return -1;
+    return second;
+}
+
+inline int secondOfColours(const QImage &picture) {
+    return secondOfColours(picture, picture.rect().center());
+}
+
 // Points the settings of the test process at a folder of its own, before Qt reads it.
 // The default-player question stays away (it would wait for an answer), unless a test asks.
 // Activates `window` and says whether it got the keyboard: a headless Wayland compositor

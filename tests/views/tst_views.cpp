@@ -2,6 +2,8 @@
 #include "desktop/window_system.h"
 #include "playback/media_player.h"
 #include "playback/player_manager.h"
+#include "playback/preview_decoder.h"
+#include "playback/preview_source.h"
 #include "support/test_support.h"
 #include "views/audio_player_view.h"
 #include "views/content_view.h"
@@ -15,6 +17,8 @@
 #include "views/seek_slider.h"
 #include "views/style.h"
 #include "views/time_label.h"
+#include "views/time_preview.h"
+#include "views/time_preview_controller.h"
 #include "views/time_text.h"
 #include "views/track_menu.h"
 #include "views/video_player_view.h"
@@ -1259,6 +1263,95 @@ private Q_SLOTS:
         QVERIFY2(qAbs(numberEnd - numberStart - numberWidth) <= 3,
                  qPrintable(QStringLiteral("%1 %2").arg(numberEnd - numberStart).arg(numberWidth)));
         QVERIFY(inked.mid(numberEnd).contains(true));
+    }
+
+    void pointingAtTheTimeBarPreviewsThePlace() {
+        manager().loadMedia(fixtureUrl("colours.mp4"));
+        QTRY_VERIFY_WITH_TIMEOUT(manager().duration() > 19, timeoutMs);
+        manager().pause();
+        auto *video = window().findChild<VideoPlayerView *>();
+        QTRY_VERIFY(video->isVisible());
+        auto *slider = find<SeekSlider>("timeSlider");
+        TimePreviewController *previews = content().timePreview();
+        // Through the window, as the window system gives the pointer's moves.
+        auto movePointer = [&](QWidget *over, QPoint at) {
+            QTest::mouseMove(window().windowHandle(), over->mapTo(&window(), at));
+        };
+        // Nothing is made before the pointer comes to the bar.
+        QVERIFY(!previews->source());
+
+        // The time where a click would take the knob, and that place's very frame, above the
+        // pointer, drawn into the film's picture.
+        QRect shownAt;
+        auto previewShows = [&](QPoint at) {
+            movePointer(slider, at);
+            TimePreview *preview = previews->filmPreview();
+            QTRY_VERIFY_WITH_TIMEOUT(preview && preview->isVisible(), timeoutMs);
+            QVERIFY(QRect(QPoint(), video->size()).contains(preview->geometry()));
+            const QString caption = preview->caption();
+            QTest::mouseClick(slider, Qt::LeftButton, {}, at);
+            QCOMPARE(timeString(slider->value() / slider->unitsPerSecond()), caption);
+            // Its last picture shows from 19 s to the end.
+            const int second = std::min(QStringView(caption).mid(2).toInt(), 19);
+            movePointer(slider, at + QPoint(0, 1));
+            QTRY_VERIFY2_WITH_TIMEOUT(!preview->pictureRect().isEmpty(),
+                                      qPrintable(caption + QStringLiteral(" at %1").arg(at.x())),
+                                      timeoutMs);
+            QVERIFY(QTest::qWaitFor(
+                [&] {
+                    const QPoint middle = preview->pos() + preview->pictureRect().center();
+                    return test_support::secondOfColours(
+                               video->grabPicture(), middle * video->devicePixelRatio()) == second;
+                },
+                timeoutMs));
+            shownAt = preview->geometry();
+        };
+        const int middle = slider->height() / 2;
+        previewShows(QPoint(slider->width() * 3 / 8, middle));
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY(previews->source()->decoder());
+        const int pointerX =
+            video->mapFromGlobal(slider->mapToGlobal(QPoint(slider->width() * 3 / 8, 0))).x();
+        QVERIFY(qAbs(shownAt.center().x() - pointerX) <= 2);
+        QCOMPARE(shownAt.bottom(), video->height() - 7);
+        // At the ends of the bar it stays within the picture.
+        previewShows(QPoint(1, middle));
+        previewShows(QPoint(slider->width() - 2, middle));
+        if (QTest::currentTestFailed())
+            return;
+
+        // The pointer gone from the bar, the preview goes.
+        auto *playPause = find<QToolButton>("playPauseButton");
+        movePointer(playPause, playPause->rect().center());
+        QTRY_VERIFY(!previews->filmPreview()->isVisible());
+
+        // In full screen too, above the bar where it is.
+        delegate->enterCustomFullScreen();
+        QTRY_VERIFY_WITH_TIMEOUT(content().isFullScreen(), timeoutMs);
+        // (Xvfb has no window manager to give it the whole screen.)
+        if (window_system::desktopPlacesWindows())
+            QTRY_COMPARE_WITH_TIMEOUT(window().size(), window().screen()->size(), timeoutMs);
+        previewShows(QPoint(slider->width() * 3 / 4, middle));
+        if (QTest::currentTestFailed())
+            return;
+        delegate->exitCustomFullScreen();
+        QTRY_VERIFY_WITH_TIMEOUT(!content().isFullScreen(), timeoutMs);
+
+        // A song: its time alone, over its own view; the film's decoder is gone.
+        QPointer<PreviewDecoder> decoder = previews->source()->decoder();
+        manager().loadMedia(fixtureUrl("long.mp3"));
+        QTRY_VERIFY_WITH_TIMEOUT(manager().duration() > 50, timeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!decoder, timeoutMs);
+        movePointer(slider, QPoint(slider->width() / 2, middle));
+        TimePreview *songPreview = previews->songPreview();
+        QTRY_VERIFY(songPreview && songPreview->isVisible());
+        QVERIFY(songPreview->picture().isNull());
+        QCOMPARE(songPreview->caption().left(2), QStringLiteral("0:"));
+        QVERIFY(!previews->source()->decoder());
+        QVERIFY(songPreview->geometry().bottom() < transportBar().y());
+        QVERIFY(content().rect().contains(songPreview->geometry()));
+        QVERIFY(!previews->filmPreview()->isVisible());
     }
 
     void filmNamedAtLaunchShowsItsPicture() {
