@@ -1,7 +1,9 @@
 #include "views/time_preview_controller.h"
 
+#include "playback/chapters.h"
 #include "playback/player_manager.h"
 #include "playback/preview_source.h"
+#include "views/chapter_text.h"
 #include "views/time_preview.h"
 #include "views/time_text.h"
 #include "views/video_player_view.h"
@@ -23,7 +25,11 @@ void TimePreviewController::setVideoView(VideoPlayerView *view) {
 }
 
 QString TimePreviewController::caption(double seconds) const {
-    return timeString(seconds);
+    const qsizetype chapter = chapters::indexAt(playerManager_.chapters(), seconds);
+    if (chapter < 0)
+        return timeString(seconds);
+    return QStringLiteral("%1 \u2013 %2")
+        .arg(timeString(seconds), chapterText(playerManager_.chapters(), chapter));
 }
 
 void TimePreviewController::point(double seconds, QPoint globalPosition) {

@@ -32,9 +32,10 @@ public:
     static constexpr int pictureWidth = 176;
     static constexpr int pictureHeight = 132;
 
-private:
-    // What the preview says of a place: its time (one place to add more, such as a chapter).
+    // What the preview says of a place: its time, and the chapter there if any.
     QString caption(double seconds) const;
+
+private:
     void showPicture();
 
     PlayerManager &playerManager_;

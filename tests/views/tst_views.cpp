@@ -1166,6 +1166,10 @@ private Q_SLOTS:
         // What the tooltip says (a tooltip window may not show on a compositor without a seat).
         QVERIFY2(slider->chapterTipAt(slider->width() / 2).endsWith(u"\u2013 Chapter 2"),
                  qPrintable(slider->chapterTipAt(slider->width() / 2)));
+        // The preview names the chapter of the place pointed at too.
+        auto *preview = window().findChild<TimePreviewController *>();
+        QCOMPARE(preview->caption(1), QStringLiteral("0:01 \u2013 Opening"));
+        QCOMPARE(preview->caption(3), QStringLiteral("0:03 \u2013 Chapter 2"));
         QVERIFY(action(playback, "frameForward")->isEnabled());
         QTRY_COMPARE_WITH_TIMEOUT(manager().currentChapter(), 2, timeoutMs);
         Q_EMIT chapters->aboutToShow();
