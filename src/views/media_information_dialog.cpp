@@ -90,7 +90,11 @@ void MediaInformationDialog::refresh() {
         if (!field || field->text() == rows[row].second)
             continue;
         field->setText(rows[row].second);
-        field->setAccessibleName(rows[row].first.isEmpty() ? rows[row].second : rows[row].first);
+        // A reader says the row's label with its value, as the eye reads the row.
+        field->setAccessibleName(
+            rows[row].first.isEmpty()
+                ? rows[row].second
+                : QStringLiteral("%1: %2").arg(rows[row].first, rows[row].second));
     }
     // Long codec names wrap onto rows of their own height.
     adjustSize();

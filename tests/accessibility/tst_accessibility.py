@@ -417,6 +417,29 @@ class ScreenReaderTest(unittest.TestCase):
                                  for node in sonavel.controls("push button")),
                  "the speed gone from the bar")
 
+    def test_media_information_reads_row_by_row(self):
+        sonavel = self.start(fixture("long.mp4"))
+        wait_for(sonavel.shown_playing, "playing")
+        view = sonavel.control("menu item", "View")
+        items = {}
+        pending = [view]
+        while pending:
+            node = pending.pop()
+            for index in range(node.get_child_count()):
+                child = node.get_child_at_index(index)
+                if child is not None:
+                    items[child.get_name()] = child
+                    pending.append(child)
+        self.assertTrue(states(items["Hardware Decoding"]).contains(Atspi.StateType.CHECKED))
+        Atspi.Action.do_action(items["Media Information..."], 0)
+        dialog = wait_for(lambda: sonavel._first(sonavel.application, "dialog",
+                                                 "Media Information"), "the dialog")
+        names = lambda: [node.get_name() for node in descendants(dialog)
+                         if node.get_role_name() == "label"]
+        wait_for(lambda: "Decoder: h264 (software)" in names(), "the decoder's row")
+        self.assertIn("File: long.mp4", names())
+        self.assertIn("Size: 320 \u00d7 240", names())
+
     def test_offer_to_continue_a_film_is_said(self):
         events = Events("object:state-changed:showing")
         self.addCleanup(events.close)
