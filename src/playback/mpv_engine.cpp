@@ -216,8 +216,8 @@ MpvEngine::MpvEngine(const Options &options, QObject *parent) : QObject(parent) 
     if (mpv_initialize(handle.get()) < 0)
         return;
 
-    // The OpenGL renderer comes with the first video: it maps the GL driver into the process,
-    // tens of MiB that music alone never needs.
+    // The renderer comes with the first video: through OpenGL it maps the GL driver into the
+    // process, tens of MiB that music alone never needs.
     wantsRenderer_ = options.videoOutput == "libmpv";
     if (wantsRenderer_) {
         subtitleGuard_ = new SubtitleMemoryGuard(options.subtitleMemoryBudget, this);

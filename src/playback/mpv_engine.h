@@ -35,7 +35,7 @@ class MpvEngine : public QObject {
 public:
     struct Options {
         // "libmpv" draws through an MpvRenderer; "null" decodes and discards pictures (their
-        // sizes are still reported), for tests and machines without OpenGL.
+        // sizes are still reported), for tests.
         QByteArray videoOutput = "libmpv";
         // Empty keeps mpv's automatic choice; without a device playback falls back to null.
         QByteArray audioOutput;
