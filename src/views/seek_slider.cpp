@@ -196,17 +196,6 @@ int SeekSlider::xOf(int units) const {
                                            groove.width() - handle.width());
 }
 
-int SeekSlider::unitsAt(int x) const {
-    QStyleOptionSlider option;
-    initStyleOption(&option);
-    const QRect groove =
-        style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
-    const QRect handle =
-        style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
-    return QStyle::sliderValueFromPosition(
-        minimum(), maximum(), x - groove.x() - handle.width() / 2, groove.width() - handle.width());
-}
-
 void SeekSlider::paintEvent(QPaintEvent *event) {
     QSlider::paintEvent(event);
     if (chapters_.isEmpty())
@@ -231,7 +220,7 @@ void SeekSlider::paintEvent(QPaintEvent *event) {
 }
 
 QString SeekSlider::chapterTipAt(int x) const {
-    const double seconds = unitsAt(x) / unitsPerSecond_;
+    const double seconds = secondsAt(x);
     const qsizetype index = chapters::indexAt(chapters_, seconds);
     return index >= 0 ? QStringLiteral("%1 \u2013 %2")
                             .arg(timeString(seconds), chapterText(chapters_, index))

@@ -57,9 +57,8 @@ protected:
 
 private:
     int units(double seconds) const;
-    // The x of `units` on the groove, and the units under `x`.
+    // The x of `units` on the groove.
     int xOf(int units) const;
-    int unitsAt(int x) const;
     // Where a click at `x` puts the knob, in seconds (as Qt's slider places it).
     double secondsAt(int x) const;
     void catchUp();
