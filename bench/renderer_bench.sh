@@ -1,7 +1,8 @@
 #!/bin/sh
 # Films on a machine without a GPU: Sonavel's software path and its OpenGL path (llvmpipe)
 # next to bare mpv's X11 output and its OpenGL output, each the median of RUNS runs of 10 s,
-# for a 720p and a 1080p 30 fps H.264 film. Usage: bench/renderer_bench.sh BUILD_DIR
+# for a 720p and a 1080p 30 fps H.264 film, and the least any Qt window playing through libmpv
+# costs (qt_mpv_floor). Usage: bench/renderer_bench.sh BUILD_DIR
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$1
@@ -38,4 +39,7 @@ for size in 1280x720 1920x1080; do
     printf '  mpv --vo=gpu        '
     median_of xvfb-run -a -s "-screen 0 1920x1080x24" python3 "$root/bench/bare_mpv_cpu.py" 10 \
         "$film" --vo=gpu --gpu-context=x11egl --ao=null
+    # What Qt itself adds: the least a Qt window playing through libmpv costs.
+    printf '  Qt window + mpv x11 '
+    median_of xvfb-run -a -s "-screen 0 1920x1080x24" "$build/bench/qt_mpv_floor" "$film" 10
 done

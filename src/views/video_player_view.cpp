@@ -133,6 +133,9 @@ private:
 VideoPlayerView::VideoPlayerView(QWidget *parent) : QWidget(parent) {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    // The film's own window covers this widget: painting beneath it would only fill memory
+    // no one sees.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     overlayChanged_.setSingleShot(true);
     overlayChanged_.setInterval(0);
     connect(&overlayChanged_, &QTimer::timeout, this, &VideoPlayerView::drawOverlay);
@@ -156,6 +159,12 @@ void VideoPlayerView::makeSurface(QSurface::SurfaceType type) {
         if (overlay)
             overlay->raise();
     }
+}
+
+void VideoPlayerView::paintEvent(QPaintEvent *event) {
+    // Until the film's window exists, black rather than whatever was drawn here before.
+    if (!surface_)
+        QPainter(this).fillRect(event->rect(), Qt::black);
 }
 
 void VideoPlayerView::addOverlay(QWidget *widget) {
