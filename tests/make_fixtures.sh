@@ -50,6 +50,21 @@ ff languages.mkv -f lavfi -i testsrc=size=320x240:rate=25:duration=2 \
     -c:a aac -c:s srt -metadata:s:a:0 language=eng -metadata:s:a:1 language=jpn \
     -metadata:s:s:0 language=jpn -disposition:s:0 0
 
+# A film that changes size midway: red at 320x240, then blue at 640x360 (an MPEG-TS stream may
+# change size where its parts join; Matroska carries it on).
+if [ ! -s size-change.mkv ]; then
+    part() { ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi \
+        -i "color=c=$1:size=$2:rate=25:duration=1.5" -pix_fmt yuv420p -c:v libx264 \
+        -preset ultrafast -output_ts_offset "$3" -f mpegts -; }
+    { part red 320x240 0; part blue 640x360 1.5; } > size-change.ts
+    ffmpeg -nostdin -hide_banner -loglevel error -y -i size-change.ts -c copy size-change.mkv
+    rm -f size-change.ts
+fi
+# An 8K film, more than software drawing keeps up with here, and its first picture.
+ff huge-8k.mkv -f lavfi -i testsrc=size=7680x4320:rate=2:duration=3 -pix_fmt yuv420p \
+    -c:v libx264 -preset ultrafast
+ff huge-8k-frame.png -i huge-8k.mkv -frames:v 1 -vf scale=960:540
+
 # White subtitles on a black film: where they are drawn is plain to see.
 [ -s bars.srt ] || printf '1\n00:00:00,000 --> 00:00:10,000\nWWWWWWWW\n' > bars.srt
 ff subtitled-black.mkv -f lavfi -i color=c=black:size=320x240:rate=10:duration=10 -i bars.srt \

@@ -1,6 +1,8 @@
 #include "app/app_delegate.h"
 #include "desktop/window_system.h"
 #include "playback/media_player.h"
+#include "playback/mpv_engine.h"
+#include "playback/mpv_renderer.h"
 #include "playback/player_manager.h"
 #include "playback/preview_decoder.h"
 #include "playback/preview_source.h"
@@ -1411,6 +1413,26 @@ private Q_SLOTS:
         QTRY_VERIFY(!(window().windowState() & Qt::WindowFullScreen));
         QVERIFY(videoShows(turned, still));
 
+        // Paused, the picture is drawn again at each size the window takes, with no one
+        // asking for it (whatever is read back asks for a drawing itself).
+        manager().pause();
+        QWindow *surface = video->surface();
+        QSize drawnAt;
+        QObject::connect(manager().player()->engine()->renderer(), &MpvRenderer::frameRendered,
+                         video, [&] {
+                             if (surface->isExposed())
+                                 drawnAt = surface->size();
+                         });
+        delegate->enterCustomFullScreen();
+        QTRY_VERIFY(window().windowState() & Qt::WindowFullScreen);
+        QTRY_COMPARE_WITH_TIMEOUT(drawnAt, surface->size(), timeoutMs);
+        const QSize fullScreenSize = drawnAt;
+        delegate->exitCustomFullScreen();
+        QTRY_VERIFY(!(window().windowState() & Qt::WindowFullScreen));
+        QTRY_VERIFY_WITH_TIMEOUT(surface->size() != fullScreenSize, timeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(drawnAt, surface->size(), timeoutMs);
+        QVERIFY(videoShows(turned, still));
+
         // Subtitles are drawn in the picture, low down and nowhere else.
         manager().loadMedia(fixtureUrl("subtitled-black.mkv"));
         const auto brightRows = [&] {
@@ -1428,6 +1450,45 @@ private Q_SLOTS:
         };
         QTRY_VERIFY_WITH_TIMEOUT(manager().isVideo() && manager().currentTime() > 0.2, timeoutMs);
         QTRY_VERIFY_WITH_TIMEOUT(!brightRows().isEmpty() && brightRows().first() > 60, timeoutMs);
+    }
+
+    void aFilmThatChangesSizeIsShownWholeAtEachSize() {
+        // Round and round, so that neither size passes while no one looks.
+        manager().setRepeatMode(RepeatMode::one);
+        manager().loadMedia(fixtureUrl("size-change.mkv"));
+        // Plain colours have no right way up: only how near the picture is counts.
+        const auto showsPlain = [&](QColor colour, QSize size) {
+            QImage plain(size, QImage::Format_RGB32);
+            plain.fill(colour);
+            return QTest::qWaitFor(
+                [&] {
+                    const QImage picture = shownPicture(size);
+                    return !picture.isNull() &&
+                           test_support::pictureDistance(picture, plain,
+                                                         QRectF(0.05, 0.05, 0.9, 0.9)) < 30;
+                },
+                timeoutMs);
+        };
+        QVERIFY(showsPlain(Qt::red, QSize(320, 240)));
+        QVERIFY(showsPlain(Qt::blue, QSize(640, 360)));
+        // The window follows the film's new shape.
+        auto *video = window().findChild<VideoPlayerView *>();
+        QTRY_VERIFY_WITH_TIMEOUT(manager().player()->presentationSize() == QSizeF(640, 360) &&
+                                     qAbs(video->width() * 9 - video->height() * 16) <= 32,
+                                 timeoutMs);
+    }
+
+    void an8kFilmPlaysOnWithTheWindowAnswering() {
+        manager().loadMedia(fixtureUrl("huge-8k.mkv"));
+        QVERIFY(videoShows(QImage(test_support::fixture("huge-8k-frame.png"))));
+        QTRY_VERIFY_WITH_TIMEOUT(manager().currentTime() > 1, timeoutMs);
+        // What it reports is the film's own, drawing late or not.
+        const MediaInformation information = manager().mediaInformation();
+        QCOMPARE(QSize(information.width, information.height), QSize(7680, 4320));
+        manager().pause();
+        QTRY_VERIFY(!manager().isPlaying());
+        QVERIFY(videoShows(QImage(test_support::fixture("huge-8k-frame.png")),
+                           QRectF(0.05, 0.05, 0.6, 0.5)));
     }
 
     void videoShowsItsPictureWhateverCameBefore() {
