@@ -2,6 +2,7 @@
 
 #include "playback/media_player.h"
 #include "playback/mpv_renderer.h"
+#include "playback/mpv_software_renderer.h"
 #include "playback/video_rotation.h"
 
 #include <QSizeF>
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <clocale>
 #include <cmath>
+#include <cstdio>
 #include <malloc.h>
 #include <string_view>
 #include <utility>
@@ -255,12 +257,49 @@ void MpvEngine::createRendererForVideo() {
         mpv_set_property_string(handle_.get(), "vo", "null");
         return;
     }
+    setUpRenderer();
+}
+
+void MpvEngine::setUpRenderer() {
     if (renderer_->kind() == VideoRendererKind::software) {
         // Each file's pictures are turned by a filter, chosen once its tracks are known and
         // before its decoder starts.
         mpv_set_property_string(handle_.get(), "video-rotate", "no");
         mpv_hook_add(handle_.get(), turnPicturesHook, "on_preloaded", 0);
+        return;
     }
+    connect(renderer_.get(), &MpvRenderer::failed, this, &MpvEngine::drawInSoftware);
+}
+
+void MpvEngine::drawInSoftware() {
+    std::fputs("sonavel: OpenGL stopped drawing; drawing films in software from here on\n", stderr);
+    // mpv drops the video of what plays with the render context; it is chosen again below.
+    char *track = mpv_get_property_string(handle_.get(), "current-tracks/video/id");
+    const QByteArray videoTrack = track ? QByteArray(track) : QByteArray();
+    mpv_free(track);
+    // With the video gone, a film without sound has nothing left to play, and mpv ends it.
+    char *sound = mpv_get_property_string(handle_.get(), "current-tracks/audio/id");
+    if (!sound && !videoTrack.isEmpty()) {
+        char *path = mpv_get_property_string(handle_.get(), "path");
+        Restart restart{path ? QByteArray(path) : QByteArray(), 0};
+        mpv_free(path);
+        mpv_get_property(handle_.get(), "time-pos", MPV_FORMAT_DOUBLE, &restart.position);
+        if (!restart.path.isEmpty())
+            restart_ = restart;
+    }
+    mpv_free(sound);
+    renderer_.reset();
+    renderer_ = MpvSoftwareRenderer::create(handle_.get());
+    if (renderer_) {
+        setUpRenderer();
+        // The hook turns the next file; this one is turned now.
+        turnPictures();
+    } else {
+        mpv_set_property_string(handle_.get(), "vo", "null");
+    }
+    if (!videoTrack.isEmpty())
+        mpv_set_property_string(handle_.get(), "vid", videoTrack.constData());
+    Q_EMIT rendererChanged();
 }
 
 void MpvEngine::turnPictures() {
@@ -288,6 +327,7 @@ void MpvEngine::setSoundFor(bool isVideo) {
 int64_t MpvEngine::load(MediaPlayer *player, const QByteArray &localPath, bool isVideo) {
     current_ = player;
     queued_ = nullptr;
+    restart_.reset();
     if (isVideo)
         createRendererForVideo();
     // Each film starts with its subtitles styled as made, whatever the one before needed.
@@ -528,7 +568,17 @@ void MpvEngine::handleEvent(const mpv_event &event) {
         const auto *end = static_cast<const mpv_event_end_file *>(event.data);
         if (!current_ || current_->entryId_ != end->playlist_entry_id)
             break;
-        if (end->reason == MPV_END_FILE_REASON_ERROR) {
+        if (end->reason == MPV_END_FILE_REASON_ERROR && restart_) {
+            const Restart restart = *std::exchange(restart_, std::nullopt);
+            const QByteArray options =
+                "vid=auto,start=" + QByteArray::number(restart.position, 'f', 3);
+            const int64_t entryId = loadFile(restart.path, "replace", options.constData());
+            if (entryId >= 0) {
+                current_->entryId_ = entryId;
+                break;
+            }
+            current_->handleEngineFailure(loadError(end->error));
+        } else if (end->reason == MPV_END_FILE_REASON_ERROR) {
             current_->handleEngineFailure(loadError(end->error));
         } else if (end->reason == MPV_END_FILE_REASON_REDIRECT) {
             // A playlist file or a folder: mpv would go on to play whatever it names.

@@ -100,9 +100,15 @@ public:
 Q_SIGNALS:
     // The subtitles shown took more memory than allowed and are now drawn as plain text.
     void subtitlesSimplified();
+    // renderer() is another one now: OpenGL failed mid-film and software took over.
+    void rendererChanged();
 
 private:
     void createRendererForVideo();
+    // What a renderer needs once made: pictures turned upright in software, and a way out
+    // when it fails.
+    void setUpRenderer();
+    void drawInSoftware();
     // Sets the filters that turn the pictures of the file about to start upright.
     void turnPictures();
     void setSoundFor(bool isVideo);
@@ -128,6 +134,13 @@ private:
     std::optional<bool> soundForVideo_;
     QByteArray hardwareDecoder_;
     bool wantsRenderer_ = false;
+    // A film without sound that ended as its picture went with a failed renderer, to be
+    // started again where it was.
+    struct Restart {
+        QByteArray path;
+        double position = 0;
+    };
+    std::optional<Restart> restart_;
     // Only where subtitles are drawn: the null output never renders them.
     SubtitleMemoryGuard *subtitleGuard_ = nullptr;
     int64_t playingEntryId_ = 0; // the entry mpv's event stream is about, from START_FILE

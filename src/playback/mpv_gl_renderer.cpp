@@ -8,6 +8,7 @@
 #include <QOpenGLFunctions>
 #include <QOpenGLTexture>
 #include <QOpenGLTextureBlitter>
+#include <QSurfaceFormat>
 #include <QWindow>
 
 #include <mpv/render_gl.h>
@@ -26,6 +27,10 @@ std::unique_ptr<MpvGlRenderer> MpvGlRenderer::create(mpv_handle *handle) {
         return nullptr;
     std::unique_ptr<MpvGlRenderer> renderer(new MpvGlRenderer);
     renderer->context_ = std::make_unique<QOpenGLContext>();
+    // A driver that resets the device says so, and the context then reads as invalid.
+    QSurfaceFormat format = QSurfaceFormat::defaultFormat();
+    format.setOption(QSurfaceFormat::ResetNotification);
+    renderer->context_->setFormat(format);
     if (!renderer->context_->create())
         return nullptr;
     renderer->surface_ = std::make_unique<QOffscreenSurface>();
@@ -106,8 +111,11 @@ void MpvGlRenderer::drawOverlay(QSize pixels) {
 void MpvGlRenderer::render() {
     // Straight onto the window when one is shown: one pass, as a player window draws itself.
     QWindow *window = exposedWindow();
-    if (!context_->makeCurrent(window ? static_cast<QSurface *>(window) : surface_.get()))
+    if (!context_->makeCurrent(window ? static_cast<QSurface *>(window) : surface_.get())) {
+        if (!context_->isValid())
+            reportFailure();
         return;
+    }
     if (!takeDrawingWanted()) {
         context_->doneCurrent();
         return;

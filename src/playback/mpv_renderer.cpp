@@ -4,6 +4,7 @@
 #include "playback/mpv_software_renderer.h"
 
 #include <cstdio>
+#include <utility>
 
 std::unique_ptr<MpvRenderer> MpvRenderer::create(mpv_handle *handle) {
     if (videoRendererKind() == VideoRendererKind::openGl) {
@@ -61,6 +62,13 @@ void MpvRenderer::setOverlay(const QImage &image, QPoint position) {
     overlayPosition_ = position;
     overlayChanged_ = true;
     requestRedraw();
+}
+
+void MpvRenderer::reportFailure() {
+    if (std::exchange(failed_, true))
+        return;
+    // Queued: whoever hears it may replace this renderer, which is still drawing.
+    QMetaObject::invokeMethod(this, &MpvRenderer::failed, Qt::QueuedConnection);
 }
 
 void MpvRenderer::captureNextWindowPicture() {

@@ -61,6 +61,9 @@ public:
 
 Q_SIGNALS:
     void frameRendered();
+    // It can no longer draw (the graphics driver failed); said once, after the drawing that
+    // found it.
+    void failed();
 
 protected:
     MpvRenderer() = default;
@@ -77,6 +80,7 @@ protected:
     }
     // Whether there is anything to draw: a new picture, or a redraw asked for (taken).
     bool takeDrawingWanted();
+    void reportFailure();
     virtual void targetWindowChanged() {}
 
     std::unique_ptr<mpv_render_context, MpvRenderContextDeleter> renderContext_;
@@ -93,4 +97,5 @@ private:
     QPointer<QWindow> targetWindow_;
     std::atomic_bool renderQueued_ = false;
     bool redrawWanted_ = false;
+    bool failed_ = false;
 };

@@ -151,6 +151,7 @@ void VideoPlayerView::makeSurface(QSurface::SurfaceType type) {
     surface_ = surface;
     // The container owns the window from here on.
     QWidget *container = QWidget::createWindowContainer(surface_, this);
+    surfaceContainer_ = container;
     // Qt's container hands drops on to the window it holds, where no widget would see them:
     // files dropped on the picture go where a drop anywhere else in the window goes.
     container->setAcceptDrops(false);
@@ -249,6 +250,10 @@ void VideoPlayerView::setPlayer(std::shared_ptr<MediaPlayer> player) {
         return;
     MpvRenderer *previous = renderer();
     player_ = std::move(player);
+    if (player_) {
+        connect(player_->engine().get(), &MpvEngine::rendererChanged, this,
+                &VideoPlayerView::followRenderer, Qt::UniqueConnection);
+    }
     if (previous && previous != renderer()) {
         previous->setTargetWindow(nullptr);
         previous->setOverlay({}, {});
@@ -270,6 +275,18 @@ void VideoPlayerView::attach() {
     if (!surface_)
         makeSurface(current->surfaceType());
     current->setTargetWindow(surface_);
+}
+
+void VideoPlayerView::followRenderer() {
+    MpvRenderer *current = renderer();
+    // A window's surface type is fixed once it exists: another type takes another window.
+    if (current && surface_ && surface_->surfaceType() != current->surfaceType()) {
+        surface_ = nullptr;
+        surfaceContainer_->hide();
+        surfaceContainer_->deleteLater();
+    }
+    attach();
+    drawOverlay();
 }
 
 QImage VideoPlayerView::grabPicture() const {

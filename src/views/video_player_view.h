@@ -59,10 +59,13 @@ private:
     MpvRenderer *renderer() const;
     void attach();
     void makeSurface(QSurface::SurfaceType type);
+    // Another renderer took over: it may need another kind of window.
+    void followRenderer();
     void drawOverlay();
 
     std::shared_ptr<MediaPlayer> player_;
     QWindow *surface_ = nullptr;
+    QPointer<QWidget> surfaceContainer_;
     QList<QPointer<QWidget>> overlays_;
     // The overlays' looks are taken once their painting is done, not from within it.
     QTimer overlayChanged_;

@@ -33,6 +33,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMimeData>
+#include <QOpenGLContext>
 #include <QPainter>
 #include <QProcess>
 #include <QPushButton>
@@ -1489,6 +1490,50 @@ private Q_SLOTS:
         QTRY_VERIFY(!manager().isPlaying());
         QVERIFY(videoShows(QImage(test_support::fixture("huge-8k-frame.png")),
                            QRectF(0.05, 0.05, 0.6, 0.5)));
+    }
+
+    void aFailingOpenGlDriverHandsTheFilmToSoftware_data() {
+        QTest::addColumn<QString>("film");
+        QTest::newRow("with sound") << "chapters.mkv";
+        // mpv ends a film whose only track goes with the old renderer.
+        QTest::newRow("without sound") << "long.mp4";
+    }
+
+    void aFailingOpenGlDriverHandsTheFilmToSoftware() {
+        QFETCH(QString, film);
+        manager().setRepeatMode(RepeatMode::one);
+        manager().loadMedia(fixtureUrl(film));
+        const QImage frame(test_support::fixture("clip-frame.png"));
+        // The upper part of testsrc holds still but for its counter.
+        const QRectF still(0.3, 0.05, 0.65, 0.6);
+        QVERIFY(videoShows(frame, still));
+        MpvEngine *engine = manager().player()->engine().get();
+        if (engine->renderer()->kind() != VideoRendererKind::openGl)
+            QSKIP("films are drawn in software here");
+        QTRY_VERIFY_WITH_TIMEOUT(manager().currentTime() > 1.5, timeoutMs);
+        QSignalSpy changed(engine, &MpvEngine::rendererChanged);
+        QSignalSpy failed(manager().player().get(), &MediaPlayer::failed);
+        // What the renderer says once its context is lost (a driver that resets the device, or
+        // refuses to make it current): no driver here can be made to fail on purpose.
+        const double failedAt = manager().currentTime();
+        Q_EMIT engine->renderer()->failed();
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(engine->renderer()->kind(), VideoRendererKind::software);
+        auto *video = window().findChild<VideoPlayerView *>();
+        QTRY_COMPARE(video->surface()->surfaceType(), QSurface::RasterSurface);
+        QVERIFY(videoShows(frame, still));
+        // The film goes on from where it was, and the next one plays too.
+        double earliest = failedAt;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                earliest = std::min(earliest, manager().currentTime());
+                return manager().currentTime() > failedAt + 0.5;
+            }(),
+            timeoutMs);
+        QCOMPARE_GE(earliest, failedAt - 0.5);
+        QVERIFY(failed.isEmpty());
+        manager().loadMedia(fixtureUrl("clip.mkv"));
+        QVERIFY(videoShowsClip());
     }
 
     void videoShowsItsPictureWhateverCameBefore() {
